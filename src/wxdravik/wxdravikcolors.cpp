@@ -1,0 +1,3 @@
+#include "wxdravik/wxdravikcolors.h"
+
+wxsRenderer::wxsRenderer() : wxDelegateRendererNative(wxRendererNative::Get()) {}

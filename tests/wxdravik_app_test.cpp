@@ -1,0 +1,421 @@
+// The application object: start-up, the message bridge between the messenger
+// thread and the GUI thread, the stop path, the main loop and the log sink.
+#include <atomic>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include <wx/frame.h>
+
+#include "draviklib/simulated_master.h"
+#include "harness/gui_harness.h"
+#include "wxdravik/wxdravikapp.h"
+
+using namespace dravik_test;
+
+namespace
+{
+/// Records the core log lines written while it lives.
+class LogRecorder
+{
+public:
+    LogRecorder()
+    {
+        m_Id = Log::s_GlobalLog.AddObserver([this](LogLevel level, const String& text) {
+            std::lock_guard<std::mutex> lock(m_Mutex);
+            m_Lines.emplace_back(level, text);
+        });
+    }
+    ~LogRecorder() { Log::s_GlobalLog.RemoveObserver(m_Id); }
+
+    bool Saw(const String& text, LogLevel* level = nullptr) const
+    {
+        std::lock_guard<std::mutex> lock(m_Mutex);
+        for (const auto& line : m_Lines)
+            if (line.second == text)
+            {
+                if (level)
+                    *level = line.first;
+                return true;
+            }
+        return false;
+    }
+
+private:
+    int m_Id = 0;
+    mutable std::mutex m_Mutex;
+    std::vector<std::pair<LogLevel, String>> m_Lines;
+};
+
+/// Counts how often each burst message reached the handlers, and where.
+class MessageTally
+{
+public:
+    explicit MessageTally(size_t capacity) : m_Counts(capacity) {}
+
+    void Handle(const boost::shared_ptr<Message>& message)
+    {
+        // The master numbers a burst from 1.
+        const int index = message->GetText().RightFirst("Burst ", "0").Int() - 1;
+        if (index < 0 || size_t(index) >= m_Counts.size())
+            return;
+        m_Counts[index].fetch_add(1);
+        m_Total.fetch_add(1);
+        if (std::this_thread::get_id() != m_GuiThread)
+            m_OffGuiThread.fetch_add(1);
+    }
+
+    int Total() const { return m_Total.load(); }
+    int OffGuiThread() const { return m_OffGuiThread.load(); }
+    /// Indexes below n handled other than exactly once.
+    std::vector<int> NotOnce(size_t n) const
+    {
+        std::vector<int> wrong;
+        for (size_t i = 0; i < n; ++i)
+            if (m_Counts[i].load() != 1)
+                wrong.push_back(int(i));
+        return wrong;
+    }
+
+private:
+    std::vector<std::atomic<int>> m_Counts;
+    std::atomic<int> m_Total{0};
+    std::atomic<int> m_OffGuiThread{0};
+    std::thread::id m_GuiThread = std::this_thread::get_id();
+};
+
+/// Runs the application's start-up against the embedded simulated master with
+/// its periodic stream switched off, and undoes it afterwards.
+class BridgeTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        TestApp& app = GetTestApp();
+        app.SetShowStartupError(false);
+        app.SetCommandLine({"bridge-test", "--options", m_Folder.File("options.ini"), "--component",
+                            "BridgeTest", "--stream-rate", "0"});
+        ASSERT_TRUE(app.OnInit());
+        ASSERT_NE(app.GetSimulatedMaster(), nullptr);
+        // A burst only reaches clients already connected.
+        ASSERT_TRUE(WaitUntil([&] { return app.IsConnected() && app.GetSimulatedMaster()->GetClientCount() == 1; }));
+        // The master greets every client; start each test with an empty queue.
+        ASSERT_TRUE(WaitUntil([&] { return app.GetWaitingMessageCount() >= 1; }));
+        DrainWaiting();
+        app.EnableMessageProcessing();
+        m_HandlerId = app.AddMessageHandler([this](const boost::shared_ptr<Message>& message) {
+            if (m_Tally)
+                m_Tally->Handle(message);
+        });
+    }
+
+    void TearDown() override
+    {
+        TestApp& app = GetTestApp();
+        app.RemoveMessageHandler(m_HandlerId);
+        DestroyFrame();
+        ThreadPool::Stop();
+        app.OnExit();
+        app.EnableMessageProcessing();
+        FlushEvents();
+    }
+
+    wxFrame* CreateFrame()
+    {
+        m_Frame = new wxFrame(nullptr, wxID_ANY, "main");  // owned by the toolkit
+        GetTestApp().SetTopWindow(m_Frame);
+        m_Frame->Bind(wxEventTypeTag<wxCommandEvent>(wxDRAVIK_MESSAGE_EVENT), [this](wxCommandEvent& event) {
+            ++m_MessageEvents;
+            event.Skip();
+        });
+        return m_Frame;
+    }
+
+    void DestroyFrame()
+    {
+        if (!m_Frame)
+            return;
+        GetTestApp().SetTopWindow(nullptr);
+        delete m_Frame;
+        m_Frame = nullptr;
+    }
+
+    /// Waits until the messenger has received everything sent so far.
+    void DrainWaiting()
+    {
+        TestApp& app = GetTestApp();
+        while (app.GetWaitingMessageCount() > 0)
+            app.ProcessNextMessage();
+    }
+
+    TempFolder m_Folder;
+    wxFrame* m_Frame = nullptr;
+    int m_HandlerId = 0;
+    int m_MessageEvents = 0;
+    std::unique_ptr<MessageTally> m_Tally;
+};
+}
+
+TEST_F(BridgeTest, MessagesPostOneEventEachAndDispatchOnTheGuiThread)
+{
+    CreateFrame();
+    m_Tally = std::make_unique<MessageTally>(1000);
+    GetTestApp().GetSimulatedMaster()->SendBurst(1000);
+    ASSERT_TRUE(WaitUntil([&] { return m_Tally->Total() == 1000; }, 20000));
+    EXPECT_TRUE(m_Tally->NotOnce(1000).empty());
+    EXPECT_EQ(m_Tally->OffGuiThread(), 0);
+    EXPECT_EQ(m_MessageEvents, 1000);
+}
+
+TEST_F(BridgeTest, WithThreadPoolReadyHandlersRunOnTheMessengerThreadAndNothingIsPosted)
+{
+    CreateFrame();
+    ThreadPool::Start(1);
+    ASSERT_TRUE(ThreadPool::IsReady());
+    m_Tally = std::make_unique<MessageTally>(500);
+    GetTestApp().GetSimulatedMaster()->SendBurst(500);
+    ASSERT_TRUE(WaitUntil([&] { return m_Tally->Total() == 500; }, 20000));
+    FlushEvents();
+    EXPECT_EQ(m_Tally->OffGuiThread(), 500);
+    EXPECT_EQ(m_MessageEvents, 0);
+    EXPECT_EQ(GetTestApp().GetWaitingMessageCount(), 0u);
+}
+
+TEST_F(BridgeTest, DisabledProcessingPostsButDispatchesNothingUntilEnabled)
+{
+    TestApp& app = GetTestApp();
+    CreateFrame();
+    ThreadPool::Start(1);
+    app.DisableMessageProcessing();
+    EXPECT_FALSE(app.IsMessageProcessingEnabled());
+    m_Tally = std::make_unique<MessageTally>(50);
+    app.GetSimulatedMaster()->SendBurst(50);
+    ASSERT_TRUE(WaitUntil([&] { return m_MessageEvents == 50; }, 20000));
+    FlushEvents();
+    EXPECT_EQ(m_Tally->Total(), 0);
+    EXPECT_EQ(app.GetWaitingMessageCount(), 50u);
+
+    app.EnableMessageProcessing();
+    EXPECT_TRUE(app.IsMessageProcessingEnabled());
+    app.ProcessNextMessage();
+    EXPECT_EQ(m_Tally->Total(), 1);
+    DrainWaiting();
+    EXPECT_TRUE(m_Tally->NotOnce(50).empty());
+}
+
+TEST_F(BridgeTest, MessageBeforeTheMainWindowStaysWithTheClientLibrary)
+{
+    LogRecorder log;
+    TestApp& app = GetTestApp();
+    ASSERT_EQ(app.GetTopWindow(), nullptr);
+    m_Tally = std::make_unique<MessageTally>(1);
+    app.GetSimulatedMaster()->SendBurst(1);
+    ASSERT_TRUE(WaitUntil([&] { return app.GetWaitingMessageCount() == 1; }));
+    FlushEvents();
+    EXPECT_TRUE(log.Saw("... Ignoring MessageReceivedEvt because app has no top window"));
+    EXPECT_EQ(m_Tally->Total(), 0);
+    app.ProcessNextMessage();
+    EXPECT_EQ(m_Tally->Total(), 1);
+}
+
+// A real messenger thread delivers 100,000 messages while the GUI thread
+// dispatches and switches processing on and off; every message must be
+// handled exactly once.
+TEST_F(BridgeTest, StressEveryMessageHandledExactlyOnceWhileProcessingToggles)
+{
+    TestApp& app = GetTestApp();
+    CreateFrame();
+    const int total = 100000;
+    m_Tally = std::make_unique<MessageTally>(total);
+    for (bool pool : {false, true})
+    {
+        SCOPED_TRACE(pool ? "thread pool ready" : "thread pool not ready");
+        if (pool)
+            ThreadPool::Start(1);
+        m_Tally = std::make_unique<MessageTally>(total / 2);
+        app.GetSimulatedMaster()->SendBurst(total / 2);
+        int round = 0;
+        WaitUntil(
+            [&] {
+                // Toggle every few rounds; while disabled the posted events
+                // are dropped and the messages keep waiting.
+                if (++round % 7 == 0)
+                {
+                    if (app.IsMessageProcessingEnabled())
+                        app.DisableMessageProcessing();
+                    else
+                        app.EnableMessageProcessing();
+                }
+                if (app.IsMessageProcessingEnabled() && round % 3 == 0)
+                    app.ProcessNextMessage();
+                return m_Tally->Total() + int(app.GetWaitingMessageCount()) >= total / 2;
+            },
+            60000);
+        app.EnableMessageProcessing();
+        ASSERT_TRUE(WaitUntil(
+            [&] {
+                DrainWaiting();
+                return m_Tally->Total() >= total / 2;
+            },
+            60000));
+        FlushEvents();
+        DrainWaiting();
+        const std::vector<int> wrong = m_Tally->NotOnce(total / 2);
+        EXPECT_TRUE(wrong.empty()) << wrong.size() << " messages not handled exactly once, first "
+                                   << (wrong.empty() ? -1 : wrong.front());
+        EXPECT_EQ(m_Tally->Total(), total / 2);
+    }
+}
+
+TEST_F(BridgeTest, LinkEventsReachTheMainWindow)
+{
+    wxFrame* frame = CreateFrame();
+    std::vector<int> seen;
+    frame->Bind(wxEventTypeTag<wxCommandEvent>(wxDRAVIK_CONNECT_EVENT), [&](wxCommandEvent&) { seen.push_back(wxDRAVIK_CONNECT_EVENT); });
+    frame->Bind(wxEventTypeTag<wxCommandEvent>(wxDRAVIK_DISCONNECT_EVENT), [&](wxCommandEvent&) { seen.push_back(wxDRAVIK_DISCONNECT_EVENT); });
+    GetTestApp().GetSimulatedMaster()->DropClients();
+    ASSERT_TRUE(WaitUntil([&] { return seen.size() >= 2; }, 20000));
+    EXPECT_EQ(seen[0], wxDRAVIK_DISCONNECT_EVENT);
+    EXPECT_EQ(seen[1], wxDRAVIK_CONNECT_EVENT);
+}
+
+TEST_F(BridgeTest, StopRequestsCloseTheMainWindowOnlyWhileProcessingIsEnabled)
+{
+    TestApp& app = GetTestApp();
+    wxFrame* frame = CreateFrame();
+    int closes = 0;
+    frame->Bind(wxEVT_CLOSE_WINDOW, [&](wxCloseEvent& event) {
+        ++closes;
+        EXPECT_TRUE(event.CanVeto());
+        event.Veto();  // keep the frame for the rest of the test
+    });
+    LogRecorder log;
+
+    app.GetSimulatedMaster()->SendShutdown("maintenance");
+    ASSERT_TRUE(WaitUntil([&] { return closes == 1; }, 20000));
+    LogLevel level = LOG_DEBUG;
+    EXPECT_TRUE(log.Saw("Received Shutdown request", &level));
+    EXPECT_EQ(level, LOG_SYSTEM);
+
+    wxCloseEvent endSession(wxEVT_QUERY_END_SESSION);
+    app.ProcessEvent(endSession);
+    EXPECT_FALSE(endSession.GetVeto());
+    ASSERT_TRUE(WaitUntil([&] { return closes == 2; }));
+    EXPECT_TRUE(log.Saw("Notified of user request to log out or shut down the system"));
+
+    app.DisableMessageProcessing();
+    app.GetSimulatedMaster()->SendShutdown("again");
+    wxCloseEvent endSession2(wxEVT_QUERY_END_SESSION);
+    app.ProcessEvent(endSession2);
+    WaitUntil([&] { return false; }, 300);  // give a wrongly posted close time to arrive
+    EXPECT_EQ(closes, 2);
+}
+
+TEST(AppStartup, FailedStartupCleansUpAndEmitsExitedWithoutABox)
+{
+    struct ExitWatcher : HasSlots<ThreadPolicy::LocalThreaded>
+    {
+        int exited = 0;
+        void OnExited() { ++exited; }
+    } watcher;
+    TempFolder folder;
+    TestApp& app = GetTestApp();
+    app.m_ExitDone.Connect(&watcher, &ExitWatcher::OnExited);
+    app.SetShowStartupError(false);
+    app.SetCommandLine({"failing-app", "--options", folder.File("o.ini"), "--fail-startup"});
+    EXPECT_FALSE(app.OnInit());
+    EXPECT_FALSE(app.IsStarted());
+    EXPECT_EQ(watcher.exited, 1);
+    app.OnExit();
+}
+
+TEST(AppStartup, ToolkitLogReachesTheCoreLogWithPrefixAndMappedLevel)
+{
+    TempFolder folder;
+    TestApp& app = GetTestApp();
+    LogRecorder log;
+    app.SetShowStartupError(false);
+    app.SetCommandLine({"log-app", "--options", folder.File("o.ini"), "--component", "LogApp"});
+    ASSERT_TRUE(app.OnInit());
+    LogLevel level = LOG_DEBUG;
+    EXPECT_TRUE(log.Saw("wxWidgets 3.2.1: Set wxLog to use Xolib Log", &level));
+    EXPECT_EQ(int(level), 4);
+    wxLogWarning("disk %d is full", 3);
+    wxLog::FlushActive();
+    EXPECT_TRUE(log.Saw("wxWidgets 3.2.1: disk 3 is full", &level));
+    EXPECT_EQ(int(level), 3);
+    app.OnExit();
+
+    const std::pair<wxLogLevel, int> table[] = {{wxLOG_FatalError, 0}, {wxLOG_Error, 1}, {wxLOG_Warning, 3},
+                                                {wxLOG_Message, 4},    {wxLOG_Status, 4}, {wxLOG_Info, 5},
+                                                {wxLOG_Debug, 6},      {wxLOG_Trace, 6}, {wxLOG_Progress, 5},
+                                                {wxLOG_User, 5},       {wxLOG_User + 7, 5}};
+    for (const auto& row : table)
+        EXPECT_EQ(int(wxDravikMapLogLevel(row.first)), row.second) << "toolkit level " << row.first;
+}
+
+TEST(AppMainLoop, ExceptionsRestartTheLoopWhileOnExceptionSaysSo)
+{
+    TestApp& app = GetTestApp();
+    std::vector<bool> seen;  // true: a core exception
+    app.SetExceptionHandler([&](Exception* e) {
+        seen.push_back(e != nullptr);
+        return seen.size() < 3;
+    });
+    app.CallAfter([] { throw new Exception("first", "detail"); });
+    app.CallAfter([] { throw std::runtime_error("second"); });
+    app.CallAfter([] { throw new Exception("third"); });
+    EXPECT_EQ(app.OnRun(), 0);
+    EXPECT_EQ(seen, (std::vector<bool>{true, false, true}));
+
+    seen.clear();
+    app.SetExceptionHandler([&](Exception* e) {
+        seen.push_back(e != nullptr);
+        return true;
+    });
+    app.CallAfter([] { throw new Exception("again"); });
+    app.CallAfter([&app] { app.ExitMainLoop(); });
+    app.OnRun();
+    EXPECT_EQ(seen, (std::vector<bool>{true}));
+    app.SetExceptionHandler(nullptr);
+}
+
+TEST(AppKeyboard, ControlShiftCCentresTheLastActivatedWindow)
+{
+    TestApp& app = GetTestApp();
+    std::unique_ptr<wxFrame> mainFrame(new wxFrame(nullptr, wxID_ANY, "main", wxPoint(0, 0), wxSize(200, 100)));
+    app.SetTopWindow(mainFrame.get());
+    const wxRect screen(wxPoint(0, 0), wxGetDisplaySize());
+    auto centred = [&](wxWindow* w) {
+        const wxPoint expect((screen.width - w->GetSize().x) / 2, (screen.height - w->GetSize().y) / 2);
+        return std::abs(w->GetPosition().x - expect.x) <= 1 && std::abs(w->GetPosition().y - expect.y) <= 1;
+    };
+    auto press = [&](bool control, bool shift, bool alt) {
+        wxKeyEvent key(wxEVT_CHAR_HOOK);
+        key.m_keyCode = 'C';
+        key.SetControlDown(control);
+        key.SetShiftDown(shift);
+        key.SetAltDown(alt);
+        return app.ProcessEvent(key);  // true when consumed
+    };
+
+    EXPECT_FALSE(press(true, false, false));  // Control+C is passed on
+    EXPECT_FALSE(centred(mainFrame.get()));
+    EXPECT_TRUE(press(true, true, true));  // other modifiers are not tested
+    EXPECT_TRUE(centred(mainFrame.get()));
+
+    {
+        std::unique_ptr<wxFrame> other(new wxFrame(nullptr, wxID_ANY, "other", wxPoint(0, 0), wxSize(120, 80)));
+        wxActivateEvent activate(wxEVT_ACTIVATE, true, other->GetId());
+        activate.SetEventObject(other.get());
+        app.ActivateEvent(activate);
+        mainFrame->Move(0, 0);
+        EXPECT_TRUE(press(true, true, false));
+        EXPECT_TRUE(centred(other.get()));
+        EXPECT_FALSE(centred(mainFrame.get()));
+    }
+    // The activated window is gone: the main window is centred again.
+    EXPECT_TRUE(press(true, true, false));
+    EXPECT_TRUE(centred(mainFrame.get()));
+    app.SetTopWindow(nullptr);
+}

@@ -1,0 +1,13 @@
+# GUI tests: every executable shares the harness (one application object,
+# diagnostics turned into failures, bounded event-loop waits).
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(DRAVIK_GLIB REQUIRED IMPORTED_TARGET glib-2.0)
+
+add_library(dravik_gui_harness STATIC harness/gui_harness.cpp)
+target_include_directories(dravik_gui_harness PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(dravik_gui_harness PUBLIC wxdravik GTest::gtest PkgConfig::DRAVIK_GLIB)
+
+dravik_add_test(wxdravik_app_test
+  SOURCES wxdravik_app_test.cpp wxdravik_timer_test.cpp
+  LIBS dravik_gui_harness
+  TIMEOUT 300)
