@@ -6,6 +6,8 @@
 // ends it through the same orderly path as a real shutdown request.
 #include <wx/dcmemory.h>
 #include <wx/filename.h>
+#include <wx/image.h>
+#include <wx/imagpng.h>
 #include <wx/frame.h>
 #include <wx/sizer.h>
 #include <wx/statusbr.h>
@@ -46,7 +48,10 @@ public:
         sizer->Add(m_Board, 1, wxEXPAND);
         SetSizer(sizer);
         CreateStatusBar();
-        SetStatusText("Waiting for the master");
+        // The link may have come up before this window existed.
+        const bool connected = wxGetDravikApp()->IsConnected();
+        m_Board->SetConnected(connected);
+        SetStatusText(connected ? "Connected" : "Waiting for the master");
         if (!m_Screenshots.empty())
             m_ShotTimer.Start(250);
         m_HandlerId = wxGetDravikApp()->AddMessageHandler(
@@ -121,6 +126,8 @@ public:
     {
         if (!wxDravikApp::OnInit())
             return false;
+        if (!wxImage::FindHandler(wxBITMAP_TYPE_PNG))
+            wxImage::AddHandler(new wxPNGHandler);  // the toolkit owns its handlers
         wxString screenshots;
         for (int i = 1; i + 1 < argc; ++i)
             if (argv[i] == "--screenshots")

@@ -207,6 +207,9 @@ int wxDravikApp::OnRun()
     {
         try
         {
+            // Work queued before an exception ended the last loop must run
+            // in the new one, so make sure idle processing is scheduled.
+            WakeUpIdle();
             return wxApp::OnRun();
         }
         catch (Exception* exception)

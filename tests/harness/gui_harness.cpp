@@ -44,7 +44,8 @@ void AssertHandler(const wxString& file, int line, const wxString& func, const w
 void GLibLogHandler(const gchar* domain, GLogLevelFlags level, const gchar* message, gpointer)
 {
     const bool serious = (level & (G_LOG_LEVEL_ERROR | G_LOG_LEVEL_CRITICAL)) != 0;
-    fprintf(stderr, "[glib %s] %s\n", domain ? domain : "", message ? message : "");
+    if (level & (G_LOG_LEVEL_ERROR | G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE))
+        fprintf(stderr, "[glib %s] %s\n", domain ? domain : "", message ? message : "");
     if (serious)
         ADD_FAILURE() << "GLib critical in " << (domain ? domain : "") << ": " << (message ? message : "");
 }
