@@ -419,3 +419,13 @@ TEST(AppKeyboard, ControlShiftCCentresTheLastActivatedWindow)
     EXPECT_TRUE(centred(mainFrame.get()));
     app.SetTopWindow(nullptr);
 }
+
+TEST(AppRequests, ARejectedRequestIsReportedAndAnsweredAsNotHandled)
+{
+    LogRecorder log;
+    EXPECT_FALSE(GetTestApp().RequestHasFailed("no such job"));
+    LogLevel level = LOG_DEBUG;
+    EXPECT_TRUE(log.Saw("Master reports error:\nno such job", &level));
+    EXPECT_EQ(level, LOG_INFO);
+    EXPECT_FALSE(GetTestApp().Execute());
+}

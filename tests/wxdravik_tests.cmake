@@ -11,3 +11,18 @@ dravik_add_test(wxdravik_app_test
   SOURCES wxdravik_app_test.cpp wxdravik_timer_test.cpp
   LIBS dravik_gui_harness
   TIMEOUT 300)
+
+# Colour schemes and colour-managed windows; the peer program answers the
+# "COLORS" request in the two-process test.
+add_executable(colors_peer colors_peer_main.cpp)
+target_link_libraries(colors_peer PRIVATE wxdravik)
+dravik_add_test(wxdravik_colors_test
+  SOURCES wxdravik_colors_test.cpp
+  LIBS dravik_gui_harness)
+target_compile_definitions(wxdravik_colors_test PRIVATE COLORS_PEER_PATH="$<TARGET_FILE:colors_peer>")
+add_dependencies(wxdravik_colors_test colors_peer)
+
+# The theme renderer and the gradient fill, checked by pixels.
+dravik_add_test(wxdravik_renderer_test
+  SOURCES wxdravik_renderer_test.cpp
+  LIBS dravik_gui_harness)

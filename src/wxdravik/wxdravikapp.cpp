@@ -163,6 +163,10 @@ bool wxDravikApp::OnInit()
     MessageReceivedEvt::Signal().Connect(this, &wxDravikApp::_CheckReceive);
     MessengerConnectedEvt::Signal().Connect(this, &wxDravikApp::_Connect);
     MessengerDisconnectedEvt::Signal().Connect(this, &wxDravikApp::_Disconnect);
+    SetMainThreadInvoker([](const boost::function<void()>& work) {
+        if (wxTheApp)
+            wxTheApp->CallAfter(work);
+    });
 
     wxSystemOptions::SetOption("msw.notebook.themed-background", 0);
 
@@ -349,28 +353,29 @@ void wxDravikApp::_PostToMainWindow(int eventType)
     });
 }
 
-void wxDravikApp::_Connect(MessengerConnectedEvt&)
+void wxDravikApp::_LinkChanged(int eventType, const char* postedLine, const char* ignoredLine)
 {
     if (MainWindow())
     {
-        LogDebug("... Messenger Connected: translating to wxDRAVIK_CONNECT_EVENT");
-        _PostToMainWindow(wxDRAVIK_CONNECT_EVENT);
+        LogDebug(postedLine);
+        _PostToMainWindow(eventType);
     }
     else
-        LogDebug("... Ignoring MessageConnectedEvt because app has no top window");
+        LogDebug(ignoredLine);
+    // Whichever way the link went, dialogs opened for the old state go.
     wxDravikDlg::CloseAllFromNonGuiThread();
+}
+
+void wxDravikApp::_Connect(MessengerConnectedEvt&)
+{
+    _LinkChanged(wxDRAVIK_CONNECT_EVENT, "... Messenger Connected: translating to wxDRAVIK_CONNECT_EVENT",
+                 "... Ignoring MessageConnectedEvt because app has no top window");
 }
 
 void wxDravikApp::_Disconnect(MessengerDisconnectedEvt&)
 {
-    if (MainWindow())
-    {
-        LogDebug("... Messenger Disconnected: translating to wxDRAVIK_DISCONNECT_EVENT");
-        _PostToMainWindow(wxDRAVIK_DISCONNECT_EVENT);
-    }
-    else
-        LogDebug("... Ignoring MessageDisconnectedEvt because app has no top window");
-    wxDravikDlg::CloseAllFromNonGuiThread();
+    _LinkChanged(wxDRAVIK_DISCONNECT_EVENT, "... Messenger Disconnected: translating to wxDRAVIK_DISCONNECT_EVENT",
+                 "... Ignoring MessageDisconnectedEvt because app has no top window");
 }
 
 void wxDravikApp::OnShutdownMsg(const boost::shared_ptr<ShutdownMsg>&)

@@ -94,6 +94,8 @@ private:
 
     /// Hands a bridge event to the main window on the GUI thread.
     void _PostToMainWindow(int eventType);
+    /// The link to the master came up or went down.
+    void _LinkChanged(int eventType, const char* postedLine, const char* ignoredLine);
 
     wxDECLARE_EVENT_TABLE();
 };

@@ -1,3 +1,0 @@
-#include "wxdravik/wxdravikcolors.h"
-
-wxsRenderer::wxsRenderer() : wxDelegateRendererNative(wxRendererNative::Get()) {}
