@@ -26,3 +26,8 @@ add_dependencies(wxdravik_colors_test colors_peer)
 dravik_add_test(wxdravik_renderer_test
   SOURCES wxdravik_renderer_test.cpp
   LIBS dravik_gui_harness)
+
+# Custom-drawn push buttons, check boxes and radio buttons.
+dravik_add_test(wxdravik_buttons_test
+  SOURCES wxdravik_buttons_test.cpp
+  LIBS dravik_gui_harness)

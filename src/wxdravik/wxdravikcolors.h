@@ -6,3 +6,4 @@
 #include "wxdravik/wxcolorscheme.h"
 #include "wxdravik/wxscolormanaged.h"
 #include "wxdravik/wxsrenderer.h"
+#include "wxdravik/wxsbutton.h"
