@@ -5,6 +5,7 @@
 // as PNG files into DIR, then ask the master to shut this program down, which
 // ends it through the same orderly path as a real shutdown request.
 #include <wx/dcmemory.h>
+#include <wx/dcclient.h>
 #include <wx/filename.h>
 #include <wx/image.h>
 #include <wx/imagpng.h>
@@ -24,6 +25,23 @@ const int k_ShotTimerId = 100;
 const int k_MessagesBeforeShots = 12;
 const int k_ShotDeadlineTicks = 60;  // ticks of 250 ms: give up waiting after 15 s
 
+/// The window as it stands on the screen; false when the screen cannot be read.
+bool SaveWindowShot(wxWindow& window, const wxString& path)
+{
+    const wxRect rect = window.GetScreenRect();
+    if (rect.IsEmpty() || !window.IsShownOnScreen())
+        return false;
+    wxBitmap bitmap(rect.GetSize());
+    {
+        wxWindowDC source(&window);
+        wxMemoryDC dc(bitmap);
+        if (!dc.Blit(0, 0, rect.width, rect.height, &source, 0, 0))
+            return false;
+    }
+    return bitmap.ConvertToImage().SaveFile(path, wxBITMAP_TYPE_PNG);
+}
+
+/// The board's own drawing, for when the screen cannot be read.
 bool SaveBoardShot(const MessageBoard& board, const wxString& path)
 {
     const wxSize size = board.GetClientSize().x > 0 ? board.GetClientSize() : board.GetMinSize();
@@ -90,7 +108,7 @@ private:
             return;
         m_ShotTimer.Stop();
         const wxString path = wxFileName(m_Screenshots, "demo-main.png").GetFullPath();
-        if (SaveBoardShot(*m_Board, path))
+        if (SaveWindowShot(*this, path) || SaveBoardShot(*m_Board, path))
             LogSystem(String("Demo screenshot saved: ") + wxsFromWx(path));
         else
             LogWarning(String("Demo screenshot could not be saved: ") + wxsFromWx(path));

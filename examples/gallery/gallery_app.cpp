@@ -11,12 +11,15 @@
 #include <string>
 #include <vector>
 
+#include <wx/evtloop.h>
 #include <wx/app.h>
 #include <wx/bitmap.h>
 #include <wx/dcmemory.h>
 #include <wx/filename.h>
 #include <wx/image.h>
 
+#include "controls_sheet.h"
+#include "wxdravik/wxdravikapp.h"
 #include "wxdravik/wxdravikcolors.h"
 
 namespace
@@ -327,6 +330,9 @@ private:
 class GalleryApp : public wxApp
 {
 public:
+    // The library's renderer draws the live controls of the controls sheet.
+    wxAppTraits* CreateTraits() override { return new wxsTraits; }
+
     bool OnInit() override
     {
         m_Folder = argc > 1 ? argv[1] : wxString("docs/gallery");
@@ -354,6 +360,8 @@ public:
         wxsSetCustomColor(COLOR_CONTROL, wxColour(96, 104, 118));
 
         wxsRenderer renderer;
+        wxGUIEventLoop loop;  // the live controls need one to be painted
+        wxEventLoopActivator activate(&loop);
         int result = 0;
         for (const SchemeInfo& info : k_Schemes)
         {
@@ -370,6 +378,18 @@ public:
             }
             else
                 printf("%s\n", (const char*)path.utf8_str());
+
+            const wxBitmap controls = CaptureControlsSheet(wxString::Format("wxDravik controls: %s scheme", info.name));
+            const wxString controlsPath =
+                wxFileName(m_Folder, wxString("controls-") + info.name + ".png").GetFullPath();
+            if (!controls.IsOk() || !controls.SaveFile(controlsPath, wxBITMAP_TYPE_PNG))
+            {
+                fprintf(stderr, "dravik-gallery: cannot capture the controls into %s\n",
+                        (const char*)controlsPath.utf8_str());
+                result = 1;
+            }
+            else
+                printf("%s\n", (const char*)controlsPath.utf8_str());
         }
         return result;
     }

@@ -208,11 +208,11 @@ void SimulatedMaster::Impl::_BuildModel()
         {"layout_previz", 1, Job::STATE_FINISHED, 100, true},
     };
     static_assert(sizeof(k_Jobs) / sizeof(k_Jobs[0]) == SimulatedMaster::k_InitialJobCount, "job table");
-    for (const auto& spec : k_Jobs)
+    for (const auto& initial : k_Jobs)
     {
-        String name = spec.name;
-        m_Jobs.push_back({MakeID(2, unsigned(++m_JobsCreated)), name, spec.product, spec.state, spec.progress,
-                          spec.renders ? "/tmp/dravik-renders/" + name : String()});
+        String name = initial.name;
+        m_Jobs.push_back({MakeID(2, unsigned(++m_JobsCreated)), name, initial.product, initial.state,
+                          initial.progress, initial.renders ? "/tmp/dravik-renders/" + name : String()});
     }
     for (int i = 1; i <= k_EngineCount; ++i)
         m_Engines.push_back({MakeID(3, unsigned(i)), SFormat("engine-%02d", i), _RandomInt(0, 100)});
@@ -357,10 +357,10 @@ void SimulatedMaster::Impl::_SendModel(Client& client)
     const auto& products = Products();
     for (size_t p = 0; p < products.size(); ++p)
     {
-        const ProductSpec& spec = products[p];
+        const ProductSpec& product = products[p];
         String id = MakeID(1, unsigned(p + 1)).ToString();
-        _Queue(client, FormatRecord({"PRODUCT", id, spec.name, spec.identifier}));
-        for (const auto& param : spec.params)
+        _Queue(client, FormatRecord({"PRODUCT", id, product.name, product.identifier}));
+        for (const auto& param : product.params)
         {
             xolib::vector<String> fields = {"PARAM", id, param.first};
             StringTokenizer choices(param.second, ';');
@@ -368,7 +368,7 @@ void SimulatedMaster::Impl::_SendModel(Client& client)
                 fields.push_back(choices.GetNext());
             _Queue(client, FormatRecord(fields));
         }
-        for (const auto& command : spec.commands)
+        for (const auto& command : product.commands)
             _Queue(client, FormatRecord({"COMMAND", id, command.name, String::FromInt(command.flags), command.help,
                                          command.items}));
         _Queue(client, FormatRecord({"END", id}));

@@ -1,0 +1,164 @@
+#include "controls_sheet.h"
+
+#include <chrono>
+#include <functional>
+#include <vector>
+
+#include <wx/app.h>
+#include <wx/artprov.h>
+#include <wx/dcclient.h>
+#include <wx/dcmemory.h>
+#include <wx/evtloop.h>
+#include <wx/frame.h>
+#include <wx/panel.h>
+#include <wx/sizer.h>
+
+#include "wxdravik/wxdravikcolors.h"
+
+namespace
+{
+/// One row of the sheet: a label and a maker that builds the control.
+struct Row
+{
+    const char* label;
+    std::function<wxWindow*(wxWindow* parent, bool enabled)> make;
+};
+
+template <class Control>
+wxWindow* Disabled(Control* control, bool enabled)
+{
+    if (!enabled)
+        control->Enable(false);
+    return control;
+}
+
+std::vector<Row> Rows()
+{
+    return {
+        {"Push button",
+         [](wxWindow* p, bool on) { return Disabled(new wxsButton(p, wxID_ANY, "Render"), on); }},
+        {"Default button",
+         [](wxWindow* p, bool on) {
+             auto* button = new wxsButton(p, wxID_ANY, "Submit");
+             button->SetDefault();
+             return Disabled(button, on);
+         }},
+        {"Check box",
+         [](wxWindow* p, bool on) { return Disabled(new wxsCheckBox(p, wxID_ANY, "Pause on error"), on); }},
+        {"Check box, checked",
+         [](wxWindow* p, bool on) {
+             auto* box = new wxsCheckBox(p, wxID_ANY, "Keep output");
+             box->SetValue(true);
+             return Disabled(box, on);
+         }},
+        {"Radio buttons",
+         [](wxWindow* p, bool on) {
+             auto* panel = new wxPanel(p);
+             auto* sizer = new wxBoxSizer(wxHORIZONTAL);
+             auto* low = new wxsRadioButton(panel, wxID_ANY, "Low", wxDefaultPosition, wxDefaultSize, wxRB_GROUP);
+             auto* high = new wxsRadioButton(panel, wxID_ANY, "High");
+             high->SetValue(true);
+             sizer->Add(low, 0, wxRIGHT, 12);
+             sizer->Add(high);
+             panel->SetSizer(sizer);
+             if (!on)
+             {
+                 low->Enable(false);
+                 high->Enable(false);
+             }
+             return panel;
+         }},
+        {"Bitmap button",
+         [](wxWindow* p, bool on) {
+             return Disabled(new wxsBitmapButton(p, wxID_ANY, wxArtProvider::GetBitmap(wxART_FOLDER_OPEN)), on);
+         }},
+    };
+}
+
+/// A top-level window in the scheme's background, with a heading and the
+/// two columns.
+class SheetFrame : public wxFrame, public wxsColorManaged
+{
+public:
+    explicit SheetFrame(const wxString& heading)
+        : wxFrame(nullptr, wxID_ANY, heading, wxPoint(0, 0), wxDefaultSize, wxBORDER_NONE)
+    {
+        Manage(this);
+        auto* grid = new wxFlexGridSizer(3, 10, 24);
+        grid->AddSpacer(1);
+        grid->Add(Caption("enabled"));
+        grid->Add(Caption("disabled"));
+        for (const Row& row : Rows())
+        {
+            grid->Add(Caption(row.label), 0, wxALIGN_CENTER_VERTICAL);
+            grid->Add(row.make(this, true), 0, wxALIGN_CENTER_VERTICAL);
+            grid->Add(row.make(this, false), 0, wxALIGN_CENTER_VERTICAL);
+        }
+        auto* outer = new wxBoxSizer(wxVERTICAL);
+        auto* title = Caption(heading);
+        title->SetFont(title->GetFont().Bold().Larger());
+        outer->Add(title, 0, wxALL, 16);
+        outer->Add(grid, 0, wxLEFT | wxRIGHT | wxBOTTOM, 16);
+        SetSizerAndFit(outer);
+    }
+
+private:
+    wxWindow* Caption(const wxString& text)
+    {
+        // Drawn by hand so the captions follow the scheme on every platform.
+        auto* caption = new wxWindow(this, wxID_ANY);
+        caption->SetBackgroundStyle(wxBG_STYLE_PAINT);
+        wxClientDC measure(caption);
+        caption->SetMinSize(measure.GetTextExtent(text) + wxSize(4, 4));
+        caption->Bind(wxEVT_PAINT, [caption, text](wxPaintEvent&) {
+            wxPaintDC dc(caption);
+            dc.SetBackground(wxBrush(wxsGetColor(COLOR_BACKGROUND)));
+            dc.Clear();
+            dc.SetFont(caption->GetFont());
+            dc.SetTextForeground(wxsGetColor(COLOR_TEXT));
+            dc.DrawText(text, 0, 2);
+        });
+        return caption;
+    }
+};
+
+/// Runs the event loop until nothing is pending (bounded), so the window has
+/// been mapped and painted before it is read back.
+void Settle()
+{
+    wxEventLoopBase* loop = wxEventLoopBase::GetActive();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(600);
+    while (std::chrono::steady_clock::now() < deadline)
+    {
+        wxTheApp->ProcessPendingEvents();
+        if (loop && loop->Pending())
+            loop->Dispatch();
+        else if (loop)
+            loop->DispatchTimeout(20);
+    }
+}
+}
+
+wxBitmap CaptureControlsSheet(const wxString& heading)
+{
+    auto* frame = new SheetFrame(heading);  // destroyed below
+    frame->Show();
+    frame->SetFocus();  // no control shows a focus mark on the sheet
+    frame->Update();
+    Settle();
+
+    const wxRect rect = frame->GetScreenRect();
+
+    wxBitmap bitmap(rect.GetSize(), 24);
+    bool read = false;
+    {
+        wxWindowDC window(frame);
+        wxMemoryDC dc(bitmap);
+        read = dc.Blit(0, 0, rect.width, rect.height, &window, 0, 0);
+    }
+    frame->Hide();
+    frame->Destroy();
+    wxTheApp->ProcessIdle();  // deletes the destroyed window now
+    Settle();
+    return read ? bitmap : wxNullBitmap;
+}
