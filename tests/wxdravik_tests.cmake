@@ -31,3 +31,9 @@ dravik_add_test(wxdravik_renderer_test
 dravik_add_test(wxdravik_buttons_test
   SOURCES wxdravik_buttons_test.cpp
   LIBS dravik_gui_harness)
+
+# Small wrappers, the expandable panel, the date-time editor and the text
+# control with its clear button and completion.
+dravik_add_test(wxdravik_wrappers_test
+  SOURCES wxdravik_wrappers_test.cpp
+  LIBS dravik_gui_harness)

@@ -53,7 +53,7 @@ std::vector<Row> Rows()
          }},
         {"Radio buttons",
          [](wxWindow* p, bool on) {
-             auto* panel = new wxPanel(p);
+             auto* panel = new wxsPanel(p);
              auto* sizer = new wxBoxSizer(wxHORIZONTAL);
              auto* low = new wxsRadioButton(panel, wxID_ANY, "Low", wxDefaultPosition, wxDefaultSize, wxRB_GROUP);
              auto* high = new wxsRadioButton(panel, wxID_ANY, "High");
@@ -71,6 +71,41 @@ std::vector<Row> Rows()
         {"Bitmap button",
          [](wxWindow* p, bool on) {
              return Disabled(new wxsBitmapButton(p, wxID_ANY, wxArtProvider::GetBitmap(wxART_FOLDER_OPEN)), on);
+         }},
+        {"Static text",
+         [](wxWindow* p, bool on) { return Disabled(new wxsStaticText(p, wxID_ANY, "Frames 1-240"), on); }},
+        {"Text field",
+         [](wxWindow* p, bool on) {
+             return Disabled(new wxsTextCtrl(p, wxID_ANY, "shot_010_lighting", wxDefaultPosition, wxSize(180, -1)),
+                             on);
+         }},
+        {"Text field, read-only",
+         [](wxWindow* p, bool on) {
+             return Disabled(new wxsTextCtrl(p, wxID_ANY, "/renders/shot_010", wxDefaultPosition, wxSize(180, -1),
+                                             wxTE_READONLY),
+                             on);
+         }},
+        {"Separator line",
+         [](wxWindow* p, bool on) {
+             auto* line = new wxsLine(p);
+             line->SetMinSize(wxSize(180, 25));
+             return Disabled(line, on);
+         }},
+        {"Expandable panel",
+         [](wxWindow* p, bool on) {
+             auto* panel = new wxExpandablePanel(p, wxVERTICAL);
+             panel->SetOpenLabel("Advanced settings");
+             panel->SetClosedLabel("Advanced settings...");
+             panel->m_OptionsSection = "Gallery";
+             panel->m_OptionsKey = "Advanced";
+             panel->CreateInfrastructure("Show or hide the advanced settings", true);
+             return Disabled(panel, on);
+         }},
+        {"Date and time",
+         [](wxWindow* p, bool on) {
+             auto* editor = new wxsDateTimeCtrl(p, wxID_ANY);
+             editor->SetValue(Time(2026, 12, 6, 18, 30, 0));
+             return Disabled(editor, on);
          }},
     };
 }

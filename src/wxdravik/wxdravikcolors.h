@@ -7,3 +7,5 @@
 #include "wxdravik/wxscolormanaged.h"
 #include "wxdravik/wxsrenderer.h"
 #include "wxdravik/wxsbutton.h"
+#include "wxdravik/wxswrappers.h"
+#include "wxdravik/wxstextctrl.h"
