@@ -1,5 +1,6 @@
 // The small wrappers, the line, the expandable panel, the date-time editor and
 // the text control with its clear button and completion.
+#include <functional>
 #include <ctime>
 #include <memory>
 #include <vector>
@@ -251,6 +252,44 @@ TEST_F(DateTimeTest, ZeroMeansNeverAndTheCheckBoxDisablesThePickers)
     EXPECT_TRUE(m_Date->IsEnabled());
     EXPECT_TRUE(m_Time->IsEnabled());
     EXPECT_FALSE(m_Control->GetValue().IsZero());
+}
+
+// The pickers are built from inner windows: without help they keep the
+// platform's colours (dark text on a dark scheme) or hide the disabled look.
+TEST_F(DateTimeTest, PickerInnerWindowsFollowTheSchemeAndTheDisabledState)
+{
+    auto innerColours = [](wxWindow* picker, std::vector<wxColour>& fg, std::vector<wxColour>& bg) {
+        std::function<void(wxWindow*)> walk = [&](wxWindow* w) {
+            for (wxWindow* child : w->GetChildren())
+            {
+                fg.push_back(child->GetForegroundColour());
+                bg.push_back(child->GetBackgroundColour());
+                walk(child);
+            }
+        };
+        walk(picker);
+    };
+    for (wxWindow* picker : {static_cast<wxWindow*>(m_Date), static_cast<wxWindow*>(m_Time)})
+    {
+        std::vector<wxColour> fg, bg;
+        innerColours(picker, fg, bg);
+        ASSERT_FALSE(fg.empty()) << "the picker has no inner windows to check";
+        for (size_t i = 0; i < fg.size(); ++i)
+        {
+            EXPECT_EQ(fg[i], wxsGetColor(COLOR_TEXT));
+            EXPECT_EQ(bg[i], wxsGetColor(COLOR_BACKGROUND));
+        }
+    }
+
+    m_Control->Enable(false);  // the pickers are only greyed out through their parent
+    std::vector<wxColour> fg, bg;
+    innerColours(m_Date, fg, bg);
+    EXPECT_EQ(m_Date->GetForegroundColour(), wxsGetColor(COLOR_TEXT_DISABLED));
+    EXPECT_EQ(m_Date->GetBackgroundColour(), AdjustColour(wxsGetColor(COLOR_BACKGROUND_LIGHT), 50, 50, 50));
+    for (const wxColour& colour : fg)
+        EXPECT_EQ(colour, wxsGetColor(COLOR_TEXT_DISABLED));
+    m_Control->Enable(true);
+    EXPECT_EQ(m_Date->GetForegroundColour(), wxsGetColor(COLOR_TEXT));
 }
 
 TEST_F(DateTimeTest, MomentRoundTripsToTheSecondShownInLocalTime)

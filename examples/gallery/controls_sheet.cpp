@@ -101,6 +101,26 @@ std::vector<Row> Rows()
              panel->CreateInfrastructure("Show or hide the advanced settings", true);
              return Disabled(panel, on);
          }},
+        {"Static box",
+         [](wxWindow* p, bool on) {
+             auto* panel = new wxsPanel(p);
+             auto* box = new wxsStaticBoxSizer(wxVERTICAL, panel, "Output");
+             box->Add(new wxsStaticText(box->GetStaticBox(), wxID_ANY, "EXR, 16-bit half"), 0, wxALL, 6);
+             panel->SetSizer(box);
+             if (!on)
+                 panel->Enable(false);
+             return panel;
+         }},
+        {"Splitter",
+         [](wxWindow* p, bool on) {
+             auto* splitter = new wxsSplitterWindow(p, wxID_ANY, wxDefaultPosition, wxSize(180, 44));
+             auto* left = new wxsPanel(splitter);
+             auto* right = new wxsPanel(splitter);
+             left->SetBGColor(COLOR_FIELD, 0);
+             right->SetBGColor(COLOR_FIELD, 0);
+             splitter->SplitVertically(left, right, 90);
+             return Disabled(splitter, on);
+         }},
         {"Date and time",
          [](wxWindow* p, bool on) {
              auto* editor = new wxsDateTimeCtrl(p, wxID_ANY);

@@ -60,6 +60,22 @@ wxsSplitterWindow::wxsSplitterWindow(wxWindow* parent, wxWindowID id, const wxPo
     SetBGColor(COLOR_BACKGROUND_LIGHT, 0);
 }
 
+namespace
+{
+/// Gives every inner window of a composite control the same colour.
+void ColourInnerWindows(wxWindow* window, const wxColour& colour, bool foreground)
+{
+    for (wxWindow* child : window->GetChildren())
+    {
+        if (foreground)
+            child->SetForegroundColour(colour);
+        else
+            child->SetBackgroundColour(colour);
+        ColourInnerWindows(child, colour, foreground);
+    }
+}
+}
+
 wxsDatePickerCtrl::wxsDatePickerCtrl(wxWindow* parent, wxWindowID id)
     : wxDatePickerCtrl(parent, id, wxDefaultDateTime, wxDefaultPosition, wxDefaultSize, wxDP_SHOWCENTURY,
                        wxDefaultValidator, wxT("datectrl"))
@@ -69,6 +85,24 @@ wxsDatePickerCtrl::wxsDatePickerCtrl(wxWindow* parent, wxWindowID id)
     SetFGColor(COLOR_TEXT, 0);
 }
 
+bool wxsDatePickerCtrl::SetForegroundColour(const wxColour& colour)
+{
+    ColourInnerWindows(this, colour, true);
+    return wxDatePickerCtrl::SetForegroundColour(colour);
+}
+
+bool wxsDatePickerCtrl::SetBackgroundColour(const wxColour& colour)
+{
+    ColourInnerWindows(this, colour, false);
+    return wxDatePickerCtrl::SetBackgroundColour(colour);
+}
+
+void wxsDatePickerCtrl::DoEnable(bool enable)
+{
+    wxDatePickerCtrl::DoEnable(enable);
+    RefreshColors();
+}
+
 wxsTimePickerCtrl::wxsTimePickerCtrl(wxWindow* parent, wxWindowID id)
     : wxTimePickerCtrl(parent, id, wxDefaultDateTime, wxDefaultPosition, wxDefaultSize, 0, wxDefaultValidator,
                        wxT("timectrl"))
@@ -76,6 +110,24 @@ wxsTimePickerCtrl::wxsTimePickerCtrl(wxWindow* parent, wxWindowID id)
     Manage(this);
     SetBGColor(COLOR_BACKGROUND, 0);
     SetFGColor(COLOR_TEXT, 0);
+}
+
+bool wxsTimePickerCtrl::SetForegroundColour(const wxColour& colour)
+{
+    ColourInnerWindows(this, colour, true);
+    return wxTimePickerCtrl::SetForegroundColour(colour);
+}
+
+bool wxsTimePickerCtrl::SetBackgroundColour(const wxColour& colour)
+{
+    ColourInnerWindows(this, colour, false);
+    return wxTimePickerCtrl::SetBackgroundColour(colour);
+}
+
+void wxsTimePickerCtrl::DoEnable(bool enable)
+{
+    wxTimePickerCtrl::DoEnable(enable);
+    RefreshColors();
 }
 
 // ---------------------------------------------------------------- line
@@ -293,6 +345,13 @@ wxsDateTimeCtrl::wxsDateTimeCtrl(wxWindow* parent, int id) : wxsPanel(parent, id
 
     Bind(wxEVT_CHECKBOX, &wxsDateTimeCtrl::Clicked, this, m_Never->GetId());
     Bind(wxEVT_BUTTON, &wxsDateTimeCtrl::Clicked, this, m_Now->GetId());
+}
+
+void wxsDateTimeCtrl::DoEnable(bool enable)
+{
+    wxsPanel::DoEnable(enable);
+    m_Date->RefreshColors();
+    m_Time->RefreshColors();
 }
 
 void wxsDateTimeCtrl::Clicked(wxCommandEvent& event)

@@ -82,6 +82,16 @@ class WXDRAVIK_API wxsDatePickerCtrl : public wxDatePickerCtrl, public wxsColorM
 {
 public:
     wxsDatePickerCtrl(wxWindow* parent, wxWindowID id);
+
+    // The picker is built from inner windows that keep the platform's
+    // colours unless they are told too.
+    bool SetForegroundColour(const wxColour& colour) override;
+    bool SetBackgroundColour(const wxColour& colour) override;
+
+protected:
+    // Switches to the disabled colours too (also when a parent is disabled),
+    // since the inner windows' explicit colours hide the platform's look.
+    void DoEnable(bool enable) override;
 };
 
 /// A time picker in the scheme's colours.
@@ -89,6 +99,16 @@ class WXDRAVIK_API wxsTimePickerCtrl : public wxTimePickerCtrl, public wxsColorM
 {
 public:
     wxsTimePickerCtrl(wxWindow* parent, wxWindowID id);
+
+    // The picker is built from inner windows that keep the platform's
+    // colours unless they are told too.
+    bool SetForegroundColour(const wxColour& colour) override;
+    bool SetBackgroundColour(const wxColour& colour) override;
+
+protected:
+    // Switches to the disabled colours too (also when a parent is disabled),
+    // since the inner windows' explicit colours hide the platform's look.
+    void DoEnable(bool enable) override;
 };
 
 /// A horizontal separator line, drawn three fifths of the way down.
@@ -180,6 +200,11 @@ public:
     Time GetValue() const;
     /// A zero time checks "Never" and disables the pickers.
     void SetValue(const Time& value);
+
+protected:
+    // The platform greys the pickers out by itself when this control is
+    // disabled, but their explicit colours would hide that: refresh them.
+    void DoEnable(bool enable) override;
 
 private:
     void Clicked(wxCommandEvent& event);
