@@ -407,7 +407,7 @@ void wxDravikApp::KeyboardHook(wxKeyEvent& event)
 void wxDravikApp::ActivateEvent(wxActivateEvent& event)
 {
     event.Skip();
-    wxWindow* window = wxDynamicCast(event.GetEventObject(), wxWindow);
+    wxWindow* window = dynamic_cast<wxWindow*>(event.GetEventObject());
     if (event.GetActive())
         s_LastActivated = window;
     else if (window && window == s_LastActivated.get())

@@ -33,7 +33,7 @@ wxFont& BoldFont()
 
 wxTopLevelWindow* TopLevelOf(wxWindow* window)
 {
-    return wxDynamicCast(wxGetTopLevelParent(window), wxTopLevelWindow);
+    return dynamic_cast<wxTopLevelWindow*>(wxGetTopLevelParent(window));
 }
 
 /// A slot's colour in the current scheme, falling back like the mixin does

@@ -156,12 +156,14 @@ void DrawRadioShapes(wxDC& dc, const wxRect& rect, int flags)
 
 /// An anti-aliasing context on top of dc, or null for device contexts that
 /// cannot give one.
+// dynamic_cast rather than wxDynamicCast: the latter casts statically first,
+// which is undefined for a device context of another type.
 std::unique_ptr<wxGraphicsContext> CreateSmoothContext(wxDC& dc)
 {
     std::unique_ptr<wxGraphicsContext> context;
-    if (auto* memoryDC = wxDynamicCast(&dc, wxMemoryDC))
+    if (auto* memoryDC = dynamic_cast<wxMemoryDC*>(&dc))
         context.reset(wxGraphicsContext::Create(*memoryDC));
-    else if (auto* windowDC = wxDynamicCast(&dc, wxWindowDC))  // paint and client DCs too
+    else if (auto* windowDC = dynamic_cast<wxWindowDC*>(&dc))  // paint and client DCs too
         context.reset(wxGraphicsContext::Create(*windowDC));
     if (context)
         context->SetAntialiasMode(wxANTIALIAS_DEFAULT);

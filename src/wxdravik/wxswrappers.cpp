@@ -289,7 +289,7 @@ void wxExpandablePanel::Expand()
     if (parent)
     {
         parent->Layout();
-        if (wxScrolledWindow* scrolled = wxDynamicCast(parent, wxScrolledWindow))
+        if (wxScrolledWindow* scrolled = dynamic_cast<wxScrolledWindow*>(parent))
             scrolled->FitInside();
         parent->Thaw();
     }
