@@ -21,7 +21,7 @@ while [ $# -gt 0 ]; do
 done
 
 export NO_AT_BRIDGE=1
-demo="$build/examples/dravik-demo"
+demo="$build/examples/demo/dravik-demo"
 if [ -z "${DISPLAY:-}" ] || [ -n "$screenshots" ]; then
   [ -n "$screenshots" ] || screenshots="$PWD/demo-screenshots"
   mkdir -p "$screenshots"
