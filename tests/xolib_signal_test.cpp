@@ -3,7 +3,7 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
+#include <future>
 #include <memory>
 #include <thread>
 
@@ -23,77 +23,61 @@ struct Recorder : HasSlots<Policy>
 };
 }  // namespace
 
-TEST(XolibSignal, SlotsRunInConnectionOrder)
+TEST(XolibSignal, OrderAndLifetime)
 {
     std::vector<int> log;
-    Signal1<int, Policy> signal;
-    Recorder a(log, 1), b(log, 2), c(log, 3);
-    signal.Connect(&b, &Recorder::OnValue);
-    signal.Connect(&a, &Recorder::OnValue);
-    signal.Connect(&c, &Recorder::OnValue);
-    signal(7);
-    EXPECT_EQ(log, (std::vector<int>{207, 107, 307}));
-
-    log.clear();
-    signal.Disconnect(&a);
-    signal.Emit(1);
-    EXPECT_EQ(log, (std::vector<int>{201, 301}));
-    EXPECT_EQ(signal.ConnectionCount(), 2u);
-}
-
-TEST(XolibSignal, DestructionCutsConnections)
-{
-    std::vector<int> log;
-    Signal0<Policy> first;
-    Signal0<Policy> second;
+    Signal1<int, Policy> values;
+    Signal0<Policy> pings;
+    Recorder a(log, 1), c(log, 3);
     {
-        Recorder gone(log, 1);
-        first.Connect(&gone, &Recorder::OnPing);
-        second.Connect(&gone, &Recorder::OnPing);
-        first();
+        Recorder gone(log, 2);
+        values.Connect(&gone, &Recorder::OnValue);
+        values.Connect(&a, &Recorder::OnValue);
+        values.Connect(&c, &Recorder::OnValue);
+        pings.Connect(&gone, &Recorder::OnPing);
+        values(7);
+        EXPECT_EQ(log, (std::vector<int>{207, 107, 307}));
+        values.Disconnect(&a);
     }
-    EXPECT_EQ(first.ConnectionCount(), 0u);
-    EXPECT_EQ(second.ConnectionCount(), 0u);
-    first();
-    second();
-    EXPECT_EQ(log, (std::vector<int>{1}));
+    // Destroying a receiver cuts all of its connections.
+    log.clear();
+    values.Emit(1);
+    pings();
+    EXPECT_EQ(log, (std::vector<int>{301}));
+    EXPECT_EQ(values.ConnectionCount(), 1u);
+    EXPECT_EQ(pings.ConnectionCount(), 0u);
 
     // The other way round: a receiver outliving its signal.
-    Recorder survivor(log, 2);
     {
         Signal0<Policy> shortLived;
-        shortLived.Connect(&survivor, &Recorder::OnPing);
-        first.Connect(&survivor, &Recorder::OnPing);
+        shortLived.Connect(&c, &Recorder::OnPing);
+        pings.Connect(&c, &Recorder::OnPing);
     }
-    survivor.DisconnectAll();
-    EXPECT_EQ(first.ConnectionCount(), 0u);
+    c.DisconnectAll();
+    EXPECT_EQ(pings.ConnectionCount(), 0u);
 }
 
 namespace
 {
-struct SelfRemover : HasSlots<Policy>
-{
-    Signal0<Policy>* signal = nullptr;
-    int calls = 0;
-    void OnPing()
-    {
-        ++calls;
-        signal->Disconnect(this);
-    }
-};
-
+// On its first call: disconnects itself, destroys a receiver still waiting
+// for its turn and connects a new one.
 struct Meddler : HasSlots<Policy>
 {
-    Signal0<Policy>* signal = nullptr;
-    std::unique_ptr<Recorder> victim;  // destroyed during emission
-    Recorder* newcomer = nullptr;      // connected during emission
+    Meddler(Signal0<Policy>& signal, Recorder* victim, Recorder& newcomer)
+        : m_Signal(signal), m_Victim(victim), m_Newcomer(newcomer)
+    {
+    }
     void OnPing()
     {
-        victim.reset();
-        if (newcomer)
-            signal->Connect(newcomer, &Recorder::OnPing);
-        newcomer = nullptr;
+        ++m_Calls;
+        m_Signal.Disconnect(this);
+        m_Victim.reset();
+        m_Signal.Connect(&m_Newcomer, &Recorder::OnPing);
     }
+    Signal0<Policy>& m_Signal;
+    std::unique_ptr<Recorder> m_Victim;
+    Recorder& m_Newcomer;
+    int m_Calls = 0;
 };
 }  // namespace
 
@@ -101,28 +85,19 @@ TEST(XolibSignal, ChangesDuringEmission)
 {
     std::vector<int> log;
     Signal0<Policy> signal;
-    SelfRemover remover;
-    remover.signal = &signal;
-    Meddler meddler;
-    meddler.signal = &signal;
-    meddler.victim = std::make_unique<Recorder>(log, 9);
-    Recorder newcomer(log, 5);
-    meddler.newcomer = &newcomer;
-    Recorder last(log, 3);
-
-    signal.Connect(&remover, &SelfRemover::OnPing);
+    Recorder newcomer(log, 5), last(log, 3);
+    Meddler meddler(signal, new Recorder(log, 9), newcomer);
     signal.Connect(&meddler, &Meddler::OnPing);
-    signal.Connect(meddler.victim.get(), &Recorder::OnPing);
+    signal.Connect(meddler.m_Victim.get(), &Recorder::OnPing);
     signal.Connect(&last, &Recorder::OnPing);
 
     signal();
     // The victim died before its turn; the newcomer waits for the next emission.
     EXPECT_EQ(log, (std::vector<int>{3}));
-    EXPECT_EQ(remover.calls, 1);
     signal();
-    EXPECT_EQ(remover.calls, 1);
+    EXPECT_EQ(meddler.m_Calls, 1);
     EXPECT_EQ(log, (std::vector<int>{3, 3, 5}));
-    EXPECT_EQ(signal.ConnectionCount(), 3u);  // meddler, last, newcomer
+    EXPECT_EQ(signal.ConnectionCount(), 2u);  // last, newcomer
 }
 
 namespace
@@ -131,56 +106,42 @@ namespace
 // valid, so a call that slips through afterwards is seen.
 struct Watched : HasSlots<Policy>
 {
-    std::atomic<bool> dead{false};
-    std::atomic<int> calls{0};
-    std::atomic<int>* lateCalls = nullptr;
-    std::mutex* mutex = nullptr;
-    std::condition_variable* called = nullptr;
+    explicit Watched(std::atomic<int>& lateCalls) : m_LateCalls(lateCalls) {}
     ~Watched() override
     {
         DisconnectAll();
-        dead = true;
+        m_Dead = true;
     }
     void OnValue(int)
     {
-        if (dead)
-            ++*lateCalls;
-        {
-            std::lock_guard<std::mutex> lock(*mutex);
-            ++calls;
-        }
-        called->notify_all();
+        m_LateCalls += m_Dead;
+        if (!m_Called.exchange(true))
+            m_FirstCall.set_value();
     }
+    std::atomic<int>& m_LateCalls;
+    std::atomic<bool> m_Dead{false}, m_Called{false};
+    std::promise<void> m_FirstCall;
 };
 }  // namespace
 
 TEST(XolibSignal, ReceiverDestroyedWhileAnotherThreadEmits)
 {
     Signal1<int, Policy> signal;
-    std::atomic<bool> stop{false};
     std::atomic<int> lateCalls{0};
-    std::mutex mutex;
-    std::condition_variable called;
+    std::atomic<bool> stop{false};
     std::thread emitter([&] {
         for (int i = 0; !stop; ++i)
             signal.Emit(i);
     });
-
     const int k_Rounds = 2000;
     int overlapped = 0;
     for (int round = 0; round < k_Rounds; ++round)
     {
-        auto receiver = std::make_unique<Watched>();
-        receiver->lateCalls = &lateCalls;
-        receiver->mutex = &mutex;
-        receiver->called = &called;
+        auto receiver = std::make_unique<Watched>(lateCalls);
+        std::future<void> called = receiver->m_FirstCall.get_future();
         signal.Connect(receiver.get(), &Watched::OnValue);
-        {
-            // Destroy only once the emitter is known to be calling it.
-            std::unique_lock<std::mutex> lock(mutex);
-            if (called.wait_for(lock, std::chrono::seconds(10), [&] { return receiver->calls > 0; }))
-                ++overlapped;
-        }
+        // Destroy only once the emitter is known to be calling it.
+        overlapped += called.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
         receiver.reset();
     }
     stop = true;
