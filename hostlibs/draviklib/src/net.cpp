@@ -88,16 +88,29 @@ bool SetNonBlocking(int fd)
     return flags >= 0 && ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) == 0;
 }
 
-FileHandle ListenLoopback(int& port)
+static sockaddr_in MakeAddress(in_addr host, int port)
 {
-    FileHandle sock(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
-    if (!sock.Valid())
-        return FileHandle();
     sockaddr_in addr;
     std::memset(&addr, 0, sizeof(addr));
     addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = 0;
+    addr.sin_addr = host;
+    addr.sin_port = htons(uint16_t(port));
+    return addr;
+}
+
+static FileHandle NewTcpSocket()
+{
+    return FileHandle(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+}
+
+FileHandle ListenLoopback(int& port)
+{
+    FileHandle sock = NewTcpSocket();
+    if (!sock.Valid())
+        return FileHandle();
+    in_addr loopback;
+    loopback.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in addr = MakeAddress(loopback, 0);
     if (::bind(sock.Get(), reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0 ||
         ::listen(sock.Get(), 16) != 0)
         return FileHandle();
@@ -134,14 +147,10 @@ FileHandle ConnectTcp(const String& host, int port, int wakeFd, int timeoutMs)
     in_addr address;
     if (!ResolveIPv4(host, address))
         return FileHandle();
-    FileHandle sock(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    FileHandle sock = NewTcpSocket();
     if (!sock.Valid())
         return FileHandle();
-    sockaddr_in addr;
-    std::memset(&addr, 0, sizeof(addr));
-    addr.sin_family = AF_INET;
-    addr.sin_addr = address;
-    addr.sin_port = htons(uint16_t(port));
+    sockaddr_in addr = MakeAddress(address, port);
     if (::connect(sock.Get(), reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0)
     {
         if (errno != EINPROGRESS)
