@@ -1,6 +1,7 @@
 // The application object: start-up, the message bridge between the messenger
 // thread and the GUI thread, the stop path, the main loop and the log sink.
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -216,6 +217,26 @@ TEST_F(BridgeTest, MessageBeforeTheMainWindowStaysWithTheClientLibrary)
     EXPECT_EQ(m_Tally->Total(), 0);
     app.ProcessNextMessage();
     EXPECT_EQ(m_Tally->Total(), 1);
+}
+
+// The main window may go between the messenger thread's look-up and the
+// event's delivery: the message must still be dispatched, not dropped with
+// the window.
+TEST_F(BridgeTest, AMessagePostedWhileTheMainWindowGoesIsStillDispatched)
+{
+    TestApp& app = GetTestApp();
+    CreateFrame();
+    m_Tally = std::make_unique<MessageTally>(1);
+    app.GetSimulatedMaster()->SendBurst(1);
+    // Wait for the posted event without processing it.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!app.HasPendingEvents() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
+    ASSERT_TRUE(app.HasPendingEvents());
+    DestroyFrame();
+    FlushEvents();
+    EXPECT_EQ(m_Tally->Total(), 1);
+    EXPECT_EQ(app.GetWaitingMessageCount(), 0u);
 }
 
 // A real messenger thread delivers 100,000 messages while the GUI thread
