@@ -60,10 +60,7 @@ wxsSplitterWindow::wxsSplitterWindow(wxWindow* parent, wxWindowID id, const wxPo
     SetBGColor(COLOR_BACKGROUND_LIGHT, 0);
 }
 
-namespace
-{
-/// Gives every inner window of a composite control the same colour.
-void ColourInnerWindows(wxWindow* window, const wxColour& colour, bool foreground)
+void _ColourInnerWindows(wxWindow* window, const wxColour& colour, bool foreground)
 {
     for (wxWindow* child : window->GetChildren())
     {
@@ -71,63 +68,20 @@ void ColourInnerWindows(wxWindow* window, const wxColour& colour, bool foregroun
             child->SetForegroundColour(colour);
         else
             child->SetBackgroundColour(colour);
-        ColourInnerWindows(child, colour, foreground);
+        _ColourInnerWindows(child, colour, foreground);
     }
-}
 }
 
 wxsDatePickerCtrl::wxsDatePickerCtrl(wxWindow* parent, wxWindowID id)
-    : wxDatePickerCtrl(parent, id, wxDefaultDateTime, wxDefaultPosition, wxDefaultSize, wxDP_SHOWCENTURY,
-                       wxDefaultValidator, wxT("datectrl"))
+    : _SchemePicker(parent, id, wxDefaultDateTime, wxDefaultPosition, wxDefaultSize, wxDP_SHOWCENTURY,
+                    wxDefaultValidator, wxT("datectrl"))
 {
-    Manage(this);
-    SetBGColor(COLOR_BACKGROUND, 0);
-    SetFGColor(COLOR_TEXT, 0);
-}
-
-bool wxsDatePickerCtrl::SetForegroundColour(const wxColour& colour)
-{
-    ColourInnerWindows(this, colour, true);
-    return wxDatePickerCtrl::SetForegroundColour(colour);
-}
-
-bool wxsDatePickerCtrl::SetBackgroundColour(const wxColour& colour)
-{
-    ColourInnerWindows(this, colour, false);
-    return wxDatePickerCtrl::SetBackgroundColour(colour);
-}
-
-void wxsDatePickerCtrl::DoEnable(bool enable)
-{
-    wxDatePickerCtrl::DoEnable(enable);
-    RefreshColors();
 }
 
 wxsTimePickerCtrl::wxsTimePickerCtrl(wxWindow* parent, wxWindowID id)
-    : wxTimePickerCtrl(parent, id, wxDefaultDateTime, wxDefaultPosition, wxDefaultSize, 0, wxDefaultValidator,
-                       wxT("timectrl"))
+    : _SchemePicker(parent, id, wxDefaultDateTime, wxDefaultPosition, wxDefaultSize, 0, wxDefaultValidator,
+                    wxT("timectrl"))
 {
-    Manage(this);
-    SetBGColor(COLOR_BACKGROUND, 0);
-    SetFGColor(COLOR_TEXT, 0);
-}
-
-bool wxsTimePickerCtrl::SetForegroundColour(const wxColour& colour)
-{
-    ColourInnerWindows(this, colour, true);
-    return wxTimePickerCtrl::SetForegroundColour(colour);
-}
-
-bool wxsTimePickerCtrl::SetBackgroundColour(const wxColour& colour)
-{
-    ColourInnerWindows(this, colour, false);
-    return wxTimePickerCtrl::SetBackgroundColour(colour);
-}
-
-void wxsTimePickerCtrl::DoEnable(bool enable)
-{
-    wxTimePickerCtrl::DoEnable(enable);
-    RefreshColors();
 }
 
 // ---------------------------------------------------------------- line

@@ -3,6 +3,8 @@
 // a date-and-time editor with a "Never" choice.
 #pragma once
 
+#include <utility>
+
 #include <wx/datectrl.h>
 #include <wx/dc.h>
 #include <wx/panel.h>
@@ -77,38 +79,57 @@ public:
                       const wxString& name = wxT("splitter"));
 };
 
+/// Gives every inner window of a composite control the same colour.
+WXDRAVIK_API void _ColourInnerWindows(wxWindow* window, const wxColour& colour, bool foreground);
+
+/// A toolkit picker in the scheme's colours. The picker is built from inner
+/// windows that keep the platform's colours unless they are told too, and
+/// their explicit colours hide the platform's disabled look, so the disabled
+/// colours are applied on every change of the enabled state (also when a
+/// parent is disabled).
+template <class Picker>
+class _SchemePicker : public Picker, public wxsColorManaged
+{
+public:
+    bool SetForegroundColour(const wxColour& colour) override
+    {
+        _ColourInnerWindows(this, colour, true);
+        return Picker::SetForegroundColour(colour);
+    }
+    bool SetBackgroundColour(const wxColour& colour) override
+    {
+        _ColourInnerWindows(this, colour, false);
+        return Picker::SetBackgroundColour(colour);
+    }
+
+protected:
+    template <class... Args>
+    explicit _SchemePicker(Args&&... args) : Picker(std::forward<Args>(args)...)
+    {
+        Manage(this);
+        SetBGColor(COLOR_BACKGROUND, 0);
+        SetFGColor(COLOR_TEXT, 0);
+    }
+
+    void DoEnable(bool enable) override
+    {
+        Picker::DoEnable(enable);
+        RefreshColors();
+    }
+};
+
 /// A date picker (with century) in the scheme's colours.
-class WXDRAVIK_API wxsDatePickerCtrl : public wxDatePickerCtrl, public wxsColorManaged
+class WXDRAVIK_API wxsDatePickerCtrl : public _SchemePicker<wxDatePickerCtrl>
 {
 public:
     wxsDatePickerCtrl(wxWindow* parent, wxWindowID id);
-
-    // The picker is built from inner windows that keep the platform's
-    // colours unless they are told too.
-    bool SetForegroundColour(const wxColour& colour) override;
-    bool SetBackgroundColour(const wxColour& colour) override;
-
-protected:
-    // Switches to the disabled colours too (also when a parent is disabled),
-    // since the inner windows' explicit colours hide the platform's look.
-    void DoEnable(bool enable) override;
 };
 
 /// A time picker in the scheme's colours.
-class WXDRAVIK_API wxsTimePickerCtrl : public wxTimePickerCtrl, public wxsColorManaged
+class WXDRAVIK_API wxsTimePickerCtrl : public _SchemePicker<wxTimePickerCtrl>
 {
 public:
     wxsTimePickerCtrl(wxWindow* parent, wxWindowID id);
-
-    // The picker is built from inner windows that keep the platform's
-    // colours unless they are told too.
-    bool SetForegroundColour(const wxColour& colour) override;
-    bool SetBackgroundColour(const wxColour& colour) override;
-
-protected:
-    // Switches to the disabled colours too (also when a parent is disabled),
-    // since the inner windows' explicit colours hide the platform's look.
-    void DoEnable(bool enable) override;
 };
 
 /// A horizontal separator line, drawn three fifths of the way down.
