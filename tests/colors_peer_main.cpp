@@ -2,11 +2,17 @@
 // one colour-managed window. It reports on stdout when it is ready and each
 // time its window takes new colours, and ends when stdin closes (or after a
 // minute, should the test die first).
+//
+// The request "BUSY" keeps its GUI thread busy until the line "FREE" arrives
+// on stdin (at most 30 s), saying "BUSY" and "FREE" on stdout as it starts and
+// ends. While busy, requests whose client stopped waiting are reported as
+// "WAITING <log line>".
 #include <poll.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
+#include <string>
 
 #include <wx/frame.h>
 #include <wx/panel.h>
@@ -39,6 +45,30 @@ void Report(const char* what, const wxWindow* window)
     std::fflush(stdout);
 }
 
+/// Blocks the calling (GUI) thread until "FREE" arrives on stdin, stdin ends
+/// or 30 s pass.
+bool BeBusy(const String&)
+{
+    std::printf("BUSY\n");
+    std::fflush(stdout);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    std::string input;
+    while (input.find("FREE") == std::string::npos && std::chrono::steady_clock::now() < deadline)
+    {
+        pollfd ready = {STDIN_FILENO, POLLIN, 0};
+        if (poll(&ready, 1, 100) != 1)
+            continue;
+        char buffer[64];
+        const ssize_t got = read(STDIN_FILENO, buffer, sizeof buffer);
+        if (got <= 0)
+            break;
+        input.append(buffer, size_t(got));
+    }
+    std::printf("FREE\n");
+    std::fflush(stdout);
+    return true;
+}
+
 /// True once stdin has reached its end (or failed).
 bool StdinClosed()
 {
@@ -63,6 +93,15 @@ public:
         }
         wxsLoadColorScheme();
         wxDravikFrame::RegisterColorRequestHandler();
+        AddPipeHandler("BUSY", &BeBusy);
+        Log::s_GlobalLog.SetLevel(LOG_DEBUG);
+        m_LogObserver = Log::s_GlobalLog.AddObserver([](LogLevel, const String& text) {
+            if (text.Find("stopped waiting") >= 0)
+            {
+                std::printf("WAITING %s\n", text.c_str());
+                std::fflush(stdout);
+            }
+        });
 
         PeerFrame* frame = new PeerFrame;  // top-level: the toolkit owns it
         m_Panel = new PeerPanel(frame);
@@ -82,6 +121,12 @@ public:
         return true;
     }
 
+    int OnExit() override
+    {
+        Log::s_GlobalLog.RemoveObserver(m_LogObserver);
+        return wxDravikApp::OnExit();
+    }
+
 private:
     void OnWatch(wxTimerEvent&)
     {
@@ -95,6 +140,7 @@ private:
     }
 
     wxWindow* m_Panel = nullptr;
+    int m_LogObserver = 0;
     wxTimer m_Watch;
     std::chrono::steady_clock::time_point m_Deadline;
 };

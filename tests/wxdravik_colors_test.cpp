@@ -362,6 +362,11 @@ public:
         return found;
     }
 
+    void Send(const std::string& text)
+    {
+        EXPECT_EQ(ssize_t(text.size()), write(m_Stdin, text.data(), text.size()));
+    }
+
     void CloseStdin()
     {
         if (m_Stdin >= 0)
@@ -411,8 +416,17 @@ TEST_F(ColorsTest, AnotherProgramReloadsAndRepaintsOnASchemeChange)
     EXPECT_EQ(SCHEME_BLACK, wxsSetColorScheme(SCHEME_BLACK));
     EXPECT_EQ("CHANGED gui scheme 3 BG 32 32 32", peer.WaitForLine("CHANGED", 10000));
     wxsSetColorScheme(SCHEME_QUERY);  // tells nobody
+
+    // A peer whose GUI thread is busy holds up nobody here, and applies the
+    // change once it is free, however long it stayed busy.
+    Application::PostRequest(Path(name), "BUSY");
+    ASSERT_EQ("BUSY", peer.WaitForLine("BUSY", 10000));
+    EXPECT_EQ(SCHEME_GREY, wxsSetColorScheme(SCHEME_GREY));
+    EXPECT_NE("", peer.WaitForLine("WAITING The client of the request \"COLORS\"", 10000));
+    peer.Send("FREE\n");
+    EXPECT_EQ("CHANGED gui scheme 0 BG 185 185 185", peer.WaitForLine("CHANGED", 10000));
     Log::s_GlobalLog.RemoveObserver(observer);
-    EXPECT_EQ(1, notices);
+    EXPECT_EQ(2, notices);
 
     peer.CloseStdin();
     ASSERT_TRUE(peer.WaitForExit(15000));

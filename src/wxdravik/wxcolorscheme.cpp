@@ -116,8 +116,9 @@ void SaveColorScheme()
 
 void NotifyOtherPrograms()
 {
-    // This program has already repainted; a request to itself would also make
-    // the GUI thread wait for its own answer.
+    // This program has already repainted. The others are told without waiting
+    // for them: a peer whose GUI thread is busy applies the change when it gets
+    // to it, and holds up nobody here meanwhile.
     String self;
     if (DravikClientApp* app = dynamic_cast<DravikClientApp*>(Application::the_Application))
         if (app->IsListening())
@@ -129,7 +130,7 @@ void NotifyOtherPrograms()
         if (name == self || !Components::DidStart(name))
             continue;
         LogInfo("Notifying color changed to: " + name);
-        Application::SendRequest(Path(name), "COLORS");
+        Application::PostRequest(Path(name), "COLORS");
     }
 }
 

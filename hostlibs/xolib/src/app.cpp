@@ -5,6 +5,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <vector>
 
@@ -115,9 +116,44 @@ int Platform::GetProcessId()
 Application* Application::the_Application = nullptr;
 const size_t Application::k_MaxRequestSize;
 
-Application::Application(const String& name) : m_Name(name), m_Listener(std::make_unique<Listener>())
+Application::Application(const String& name)
+    : m_Name(ToProgramName(name.Empty() ? String(program_invocation_short_name) : name)),
+      m_NameChosen(!name.Empty()),
+      m_Listener(std::make_unique<Listener>())
 {
     the_Application = this;
+}
+
+void Application::SetName(const String& name)
+{
+    m_Name = ToProgramName(name);
+    m_NameChosen = true;
+}
+
+void Application::AdoptProgramName(const String& program)
+{
+    if (m_NameChosen || program.Empty())
+        return;
+    m_Name = ToProgramName(program);
+    m_NameChosen = true;
+}
+
+String Application::ToProgramName(const String& text)
+{
+    const size_t k_MaxLength = 64;
+    const String file = Path(text).FileName();
+    std::string name;
+    for (size_t i = 0; i < file.Length() && name.size() < k_MaxLength; ++i)
+    {
+        const char c = file[i];
+        const bool safe = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                          c == '.' || c == '_' || c == '-';
+        name += safe ? c : '_';
+    }
+    // "." and ".." would name folders, not programs.
+    if (name.empty() || name == "." || name == "..")
+        return "Dravik";
+    return String(std::move(name));
 }
 
 Application::~Application()

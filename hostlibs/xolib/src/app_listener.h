@@ -4,15 +4,16 @@
 
 #include <sys/types.h>
 
-#include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
-#include <list>
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "xolib/app.h"
+#include "xolib/log.h"
 
 namespace xolib_detail
 {
@@ -46,11 +47,16 @@ public:
 private:
     int m_Fd = -1;
 };
+
+/// Sends what PostRequest queued (within a short bound) and ends the sending
+/// thread; the next PostRequest starts it again.
+void FinishPostedRequests();
 }
 
-/// Accepts connections on the program's socket and hands each request to the
-/// main thread. One short-lived worker thread per connection, so a slow client
-/// only ever holds up itself.
+/// Accepts connections on the program's socket and hands each complete
+/// request to the main thread. One thread multiplexes every connection, so an
+/// idle or slow client only ever holds up itself, and a busy main thread
+/// holds up nobody's connection for longer than the answer timeout.
 class Application::Listener
 {
 public:
@@ -74,18 +80,19 @@ public:
     struct Call;
 
 private:
-    struct Worker
-    {
-        std::thread thread;
-        std::shared_ptr<std::atomic<bool>> finished;
-    };
+    struct Connection;
+    typedef std::vector<std::unique_ptr<Connection>> Connections;
 
     void StopLocked();
-    void AcceptLoop(int listenFd, int stopFd, const std::shared_ptr<Dispatch>& dispatch);
-    void ReapWorkers(bool all);
-    void Serve(xolib_detail::UniqueFd connection, int stopFd,
-               const std::shared_ptr<Dispatch>& dispatch);
-    bool ServeRequest(const String& text, const std::shared_ptr<Dispatch>& dispatch);
+    void ServeLoop(int listenFd, int stopFd, const std::shared_ptr<Dispatch>& dispatch);
+    void AcceptAll(int listenFd, Connections& connections, uint64_t& nextId,
+                   const std::shared_ptr<Dispatch>& dispatch, bool& acceptFailed);
+    void ReadRequest(Connection& connection, const std::shared_ptr<Dispatch>& dispatch);
+    void CompleteRequest(Connection& connection, const std::shared_ptr<Dispatch>& dispatch);
+    void Expire(Connection& connection);
+    static void DeliverAnswers(Dispatch& dispatch, Connections& connections);
+    /// Hands a complete request to the main thread; false when it was refused.
+    bool HandOver(Connection& connection, const std::shared_ptr<Dispatch>& dispatch);
 
     mutable std::mutex m_HandlerMutex;  // guards m_Handlers and m_Invoker
     xolib::map<String, PipeHandler> m_Handlers;
@@ -104,5 +111,12 @@ private:
     std::shared_ptr<Dispatch> m_Dispatch;
     std::thread m_Thread;
 
-    std::list<Worker> m_Workers;  // touched by the accept thread only
+    // One per kind of repeated warning, so that a flood of bad clients writes
+    // a few lines rather than one per connection.
+    LogLimiter m_RefusedLog;    // another user
+    LogLimiter m_TooManyLog;    // too many connections at once, or the main thread swamped
+    LogLimiter m_MalformedLog;  // bad length, NUL byte, closed early
+    LogLimiter m_TimeoutLog;    // too slow to send the request
+    LogLimiter m_UnknownLog;    // no handler for the request
+    LogLimiter m_AcceptLog;     // accept failures (out of descriptors)
 };

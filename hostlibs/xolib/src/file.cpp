@@ -200,6 +200,9 @@ bool File::Startup(const String& programPath, String& logPath)
 {
     const char* echo = getenv("DRAVIK_LOG_STDERR");
     Log::s_GlobalLog.SetEcho(echo && String(echo) == "1");
+    const char* debug = getenv("DRAVIK_LOG_DEBUG");
+    if (debug && String(debug) == "1")
+        Log::s_GlobalLog.SetLevel(LOG_DEBUG);
     if (logPath.Empty())
     {
         String program = Path(programPath).FileName();
@@ -231,7 +234,8 @@ String File::ReadAll(const Path& path)
 
 namespace xolib_internal
 {
-ReadResult ReadFileBounded(const Path& path, size_t maxBytes, String& text, String& error)
+ReadResult ReadFileBounded(const Path& path, size_t maxBytes, String& text, String& error, FileStamp* stamp,
+                           const FileStamp* unlessStamp)
 {
     text = String();
     // O_NONBLOCK so that a FIFO in the file's place cannot hang us.
@@ -259,6 +263,11 @@ ReadResult ReadFileBounded(const Path& path, size_t maxBytes, String& text, Stri
         error = S_ISDIR(info.st_mode) ? "is a folder" : "not a regular file";
         return ReadResult::Unreadable;
     }
+    const FileStamp found = FileStamp::Of(info);
+    if (stamp)
+        *stamp = found;
+    if (unlessStamp && *unlessStamp == found)
+        return ReadResult::Unchanged;
     if (info.st_size < 0 || uint64_t(info.st_size) > maxBytes)
     {
         error = "file too large";

@@ -1,6 +1,7 @@
 // Xolib: the core log.
 #include "xolib/log.h"
 
+#include <chrono>
 #include <cstdio>
 
 Log Log::s_GlobalLog;
@@ -20,9 +21,38 @@ bool Log::Open(const Path& path)
         fclose(m_File);
     m_File = file;
     m_Path = path;
+    m_FileSize = 0;
     if (m_File)
+    {
         setvbuf(m_File, nullptr, _IOLBF, 0);  // whole lines reach the file even if we crash later
+        if (fseek(m_File, 0, SEEK_END) == 0)
+        {
+            long size = ftell(m_File);
+            m_FileSize = size > 0 ? uint64_t(size) : 0;
+        }
+    }
     return m_File != nullptr;
+}
+
+// Called with m_Mutex held, when the file has grown past its limit. Another
+// copy of the program may share the file; it goes on writing into the renamed
+// one until it rotates itself, which loses nothing.
+void Log::_RotateLocked()
+{
+    const String old = m_Path.GetString() + ".1";
+    fclose(m_File);
+    m_File = nullptr;
+    rename(m_Path.c_str(), old.c_str());
+    m_File = fopen(m_Path.c_str(), "ae");
+    m_FileSize = 0;
+    if (m_File)
+        setvbuf(m_File, nullptr, _IOLBF, 0);
+}
+
+void Log::SetMaxFileSize(uint64_t bytes)
+{
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    m_MaxFileSize = bytes;
 }
 
 void Log::Close()
@@ -35,14 +65,12 @@ void Log::Close()
 
 void Log::SetLevel(LogLevel maxLevel)
 {
-    std::lock_guard<std::mutex> lock(m_Mutex);
-    m_Level = maxLevel;
+    m_Level.store(maxLevel);
 }
 
 LogLevel Log::GetLevel() const
 {
-    std::lock_guard<std::mutex> lock(m_Mutex);
-    return m_Level;
+    return m_Level.load();
 }
 
 void Log::SetEcho(bool toStderr)
@@ -69,9 +97,9 @@ const char* Log::LevelName(LogLevel level)
 void Log::Write(LogLevel level, const String& text)
 {
     {
-        std::lock_guard<std::mutex> lock(m_Mutex);
-        if (level > m_Level)
+        if (!IsEnabled(level))
             return;
+        std::lock_guard<std::mutex> lock(m_Mutex);
         if (m_File || m_Echo)
         {
             Time now = Time::CurrentTime().ConvertToLocal();
@@ -79,7 +107,12 @@ void Log::Write(LogLevel level, const String& text)
             now.ExtractTime(hour, minute, second, ms);
             String line = now.Format() + SFormat(".%03d %s ", ms, LevelName(level)) + text + k_NL;
             if (m_File)
-                fwrite(line.c_str(), 1, line.Length(), m_File);
+            {
+                if (fwrite(line.c_str(), 1, line.Length(), m_File) == line.Length())
+                    m_FileSize += line.Length();
+                if (m_MaxFileSize > 0 && m_FileSize > m_MaxFileSize)
+                    _RotateLocked();
+            }
             if (m_Echo)
                 fwrite(line.c_str(), 1, line.Length(), stderr);
         }
@@ -128,6 +161,58 @@ void Log::RemoveObserver(int id)
             m_Observers.erase(it);
             return;
         }
+}
+
+// ---------------------------------------------------------------- LogLimiter
+
+namespace
+{
+int64_t NowUs()
+{
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+}
+
+LogLimiter::LogLimiter(int burst, int intervalMs)
+    : m_Burst(burst < 1 ? 1 : burst), m_IntervalUs(int64_t(intervalMs < 1 ? 1 : intervalMs) * 1000)
+{
+}
+
+bool LogLimiter::Write(LogLevel level, const String& text)
+{
+    uint64_t heldBack = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_Mutex);
+        const int64_t now = NowUs();
+        if (m_InWindow == 0 || now - m_WindowStartUs >= m_IntervalUs)
+        {
+            m_WindowStartUs = now;
+            m_InWindow = 0;
+        }
+        if (m_InWindow >= m_Burst)
+        {
+            ++m_Pending;
+            ++m_SuppressedTotal;
+            return false;
+        }
+        ++m_InWindow;
+        heldBack = m_Pending;
+        m_Pending = 0;
+    }
+    if (heldBack > 0)
+        GlobalLog(level, text + SFormat(" (%llu similar line%s held back)", (unsigned long long)heldBack,
+                                        heldBack == 1 ? "" : "s"));
+    else
+        GlobalLog(level, text);
+    return true;
+}
+
+uint64_t LogLimiter::GetSuppressedTotal() const
+{
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    return m_SuppressedTotal;
 }
 
 void GlobalLog(LogLevel level, const String& text)

@@ -50,13 +50,18 @@ typedef boost::function<void(const boost::function<void()>&)> MainThreadInvoker;
 /// while it lives.
 ///
 /// Requests between programs of the suite travel over Unix domain sockets in
-/// a per-user runtime folder ($XDG_RUNTIME_DIR/dravik, else a 0700 folder
-/// under the temporary directory), one socket per listening program, named
-/// after the program. Only the same user may connect (checked on both sides).
+/// a private per-user runtime folder ($XDG_RUNTIME_DIR/dravik when
+/// XDG_RUNTIME_DIR is this user's and not writable by others, else
+/// dravik-<uid> under the temporary directory), one socket per listening
+/// program, named after the program. Only the same user may connect (checked
+/// on both sides).
 class Application
 {
 public:
-    explicit Application(const String& name = "Dravik");
+    /// Without a name the program is named after its executable until the
+    /// host names it (SetName) or start-up adopts a name (AdoptProgramName),
+    /// so that different programs never share options, logs or sockets.
+    explicit Application(const String& name = String());
     virtual ~Application();
     Application(const Application&) = delete;
     Application& operator=(const Application&) = delete;
@@ -64,7 +69,18 @@ public:
     static Application* the_Application;
 
     const String& GetName() const { return m_Name; }
-    void SetName(const String& name) { m_Name = name; }
+    /// Names the program; later adoptions keep this name.
+    void SetName(const String& name);
+    /// Names the program after a program path or an application name, made
+    /// safe by ToProgramName, unless it already has a name that was given
+    /// or adopted. An empty text changes nothing.
+    void AdoptProgramName(const String& program);
+    /// True once the program was named by its constructor, SetName or
+    /// AdoptProgramName rather than by its executable alone.
+    bool HasChosenName() const { return m_NameChosen; }
+    /// The file name of text with every byte other than letters, digits, '.',
+    /// '_' and '-' replaced by '_', cut to 64 bytes; "Dravik" when empty.
+    static String ToProgramName(const String& text);
     const Path& GetLogFolder() const { return m_LogFolder; }
     void SetLogFolder(const Path& folder) { m_LogFolder = folder; }
 
@@ -75,7 +91,9 @@ public:
     Signal0<ThreadPolicy::LocalThreaded> m_ExitDone;
 
     /// Registers the handler for requests whose first word is name. Handlers
-    /// run on the main thread (see SetMainThreadInvoker).
+    /// run on the main thread (see SetMainThreadInvoker). A request accepted
+    /// for a handler runs however late the main thread gets to it, as long as
+    /// the program still listens.
     void AddPipeHandler(const String& name, const PipeHandler& handler);
     void RemovePipeHandler(const String& name);
 
@@ -94,8 +112,17 @@ public:
 
     /// Sends text to the program listening under address (a program name) and
     /// waits for its answer; false when nobody listens, the request is refused
-    /// or no answer comes within the timeout.
+    /// or no answer comes within the timeout. A request the receiver accepted
+    /// but whose main thread is busy also gives false; it still runs there
+    /// later.
     static bool SendRequest(const Path& address, const String& text, int timeoutMs = 3000);
+    /// Sends text to the program listening under address without waiting:
+    /// returns at once, and a background thread (one per process) sends it
+    /// without awaiting the answer. False when it was not queued: an invalid
+    /// name or size, or k_MaxPostedRequests (or k_MaxPostedBytes) already
+    /// waiting to be sent (logged). What is queued goes out when the
+    /// application ends or the process exits, within a short bound.
+    static bool PostRequest(const Path& address, const String& text);
     /// True when a program listens under the name.
     static bool IsListeningProgram(const String& programName);
     /// The per-user runtime folder (created 0700 on first use); empty when no
@@ -104,10 +131,16 @@ public:
 
     /// Largest request accepted, in bytes.
     static const size_t k_MaxRequestSize = 64 * 1024;
+    /// Connections a listener serves at once; more are refused at once.
+    static constexpr size_t k_MaxConnections = 128;
+    /// Requests, and their bytes, PostRequest holds waiting to be sent.
+    static constexpr size_t k_MaxPostedRequests = 256;
+    static constexpr size_t k_MaxPostedBytes = size_t(4) << 20;
 
 private:
     class Listener;
     String m_Name;
+    bool m_NameChosen = false;
     Path m_LogFolder;
     std::unique_ptr<Listener> m_Listener;
 };

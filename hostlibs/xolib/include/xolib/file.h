@@ -82,13 +82,16 @@ private:
     FILE* m_File = nullptr;
 };
 
-/// An INI document: sections of key = value lines. The section with the empty
-/// name holds the keys that come before any "[section]" line. Names and keys
-/// are case-sensitive. Keys, values and section names with blanks at either
-/// end, control characters, a leading '"' (keys and names also: '=' or a
-/// leading '[', ';' or '#', or empty) are written in double quotes with
-/// backslash escapes, so any text reads back as written. A key and value
-/// longer than 1 MiB together are refused (logged). Every member is
+/// An INI document: sections of key = value lines, in file order. The
+/// section with the empty name holds the keys that come before any
+/// "[section]" line; when it is not the first section, or has no keys, it is
+/// written as '[""]'. Names and keys are case-sensitive. Keys, values and
+/// section names with blanks at either end, control characters, a leading
+/// '"' (keys and names also: '=' or a leading '[', ';', '#' or byte-order
+/// mark, or empty) are written in double quotes with backslash escapes, so
+/// any document reads back exactly as written. A key and value longer than
+/// 1 MiB together are refused (logged). Lookups and changes take constant
+/// time on average, so reading a file is linear in its size. Every member is
 /// thread-safe.
 class IniFile
 {
@@ -98,9 +101,10 @@ public:
     IniFile(const IniFile& other);
     IniFile& operator=(const IniFile& other);
     /// Reads path; a missing file gives an empty document. Malformed lines are
-    /// skipped (logged once per file at warning level). A file that exists but
-    /// cannot be read throws Exception* when throwOnError is set, else gives
-    /// an empty document.
+    /// skipped (logged once per file at warning level); so are the keys under
+    /// a malformed section header, up to the next good one. A file that
+    /// exists but cannot be read throws Exception* when throwOnError is set,
+    /// else gives an empty document. Reading never changes anything on disk.
     IniFile(const Path& path, bool throwOnError, bool unused);
     virtual ~IniFile();
 
@@ -116,7 +120,9 @@ public:
 
     bool HasSection(const String& section) const;
     bool HasKey(const String& section, const String& key) const;
-    void InsertSection(const String& section);
+    /// Adds the section, empty, at the end unless it exists.
+    virtual void InsertSection(const String& section);
+    /// Removes the section's keys; the section itself stays.
     virtual void ClearSection(const String& section);
     virtual void RemoveKey(const String& section, const String& key);
     xolib::vector<String> GetSections() const;
@@ -125,32 +131,45 @@ public:
     /// The document as file text.
     String ToText() const;
     /// Replaces the content with parsed text; returns the number of malformed
-    /// lines skipped.
+    /// lines skipped (keys under a malformed header included).
     int Parse(const String& text);
 
     /// Replaces the file atomically (temporary file in the same folder,
     /// flushed, renamed over): readers see the old content or the new, never
-    /// a mixture. Creates missing folders. Throws Exception* on failure, in
-    /// which case the old file is untouched.
+    /// a mixture. Creates missing folders. Saves of one path exclude each
+    /// other, across processes too, through an advisory lock on the file
+    /// ".<name>.lock" next to it (waited for a few seconds at most), and
+    /// remove the temporary files that killed saves left. Throws Exception*
+    /// on failure, in which case the old file is untouched.
     void Save(const Path& path) const;
 
 protected:
-    struct Section
-    {
-        String name;
-        xolib::vector<std::pair<String, String>> entries;  // in file order
-    };
-    Section* FindSection(const String& name);
-    const Section* FindSection(const String& name) const;
-    /// Guards m_Sections (and a derived class's state); recursive so that
+    struct Content;  // the sections and their indexes
+
+    /// Guards m_Content (and a derived class's state); recursive so that
     /// overrides can call the base while holding it.
     mutable std::recursive_mutex m_Mutex;
-    xolib::vector<Section> m_Sections;
+    std::unique_ptr<Content> m_Content;
 };
 
 /// An IniFile bound to a path that saves itself after each change, except
 /// while a PauseAutoWrite guard lives; the last guard to end saves pending
-/// changes. Save failures are logged, never thrown from a change.
+/// changes. Save failures are logged, never thrown from a change. With an
+/// empty path it lives in memory only and never touches the disk.
+///
+/// Several objects (in one program or in several) may share one file: a save
+/// re-reads the file when it changed on disk since this object last read or
+/// wrote it, replays this object's changes since its last save on top (in
+/// order: set, removed and cleared keys, inserted sections), writes the
+/// result and adopts it as its content. So nobody's settings are lost; for
+/// one key the later save wins.
+///
+/// A file that exists but cannot be read (no permission, too large, not a
+/// regular file) is never replaced: at load it is moved aside to
+/// "<name>.unreadable-YYYYMMDD-HHMMSS" next to it (logged) and the object
+/// starts empty; when that fails, the object never saves to the path
+/// (logged once, Flush returns false). A save that finds the file unreadable
+/// fails (logged) and keeps its changes pending.
 class OptionsFile : public IniFile
 {
 public:
@@ -163,10 +182,13 @@ public:
 
     void SetValue(const String& section, const String& key, const String& value) override;
     using IniFile::SetValue;
+    /// Recorded for the next save, which it does not cause by itself.
+    void InsertSection(const String& section) override;
     void ClearSection(const String& section) override;
     void RemoveKey(const String& section, const String& key) override;
 
-    /// Writes now if there are unsaved changes; false when the save failed.
+    /// Writes now if there are unsaved changes; false when the save failed
+    /// or saving to the path is refused.
     bool Flush();
     bool IsAutoWritePaused() const;
 
@@ -184,9 +206,22 @@ public:
     };
 
 private:
+    struct SaveState;  // the changes since the last save and the file's identity then
+    enum class ChangeKind
+    {
+        Set,
+        Remove,
+        Clear,
+        Insert,
+    };
+
+    void Load();
+    void Record(ChangeKind kind, const String& section, const String& key, const String& value);
+    void SaveMerged();
     void Changed();
 
     Path m_Path;
     int m_PauseDepth = 0;
     bool m_Dirty = false;
+    std::unique_ptr<SaveState> m_Save;
 };

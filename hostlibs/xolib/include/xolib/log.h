@@ -1,6 +1,8 @@
 // Xolib: the core log.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 
@@ -37,10 +39,19 @@ public:
     void Close();
     const Path& GetPath() const { return m_Path; }
 
-    /// Lines below this severity (numerically above) are dropped.
+    /// Lines below this severity (numerically above) are dropped. The
+    /// default is LOG_INFO: debug lines are written only once debug logging
+    /// is switched on (SetLevel(LOG_DEBUG), or DRAVIK_LOG_DEBUG=1 at start-up).
     void SetLevel(LogLevel maxLevel);
     LogLevel GetLevel() const;
+    /// True when lines of that level are written; cheap, so that callers on
+    /// hot paths need not build text that would be dropped.
+    bool IsEnabled(LogLevel level) const { return level <= m_Level.load(std::memory_order_relaxed); }
     void SetEcho(bool toStderr);
+    /// Size at which the file is renamed to "<path>.1" (replacing an older
+    /// one) and started afresh, so a chatty program cannot fill the disk;
+    /// 0 lets it grow. Default 16 MiB.
+    void SetMaxFileSize(uint64_t bytes);
 
     void Write(LogLevel level, const String& text);
 
@@ -59,14 +70,42 @@ public:
     static Log s_GlobalLog;
 
 private:
-    mutable std::mutex m_Mutex;  // guards the file, path, level, echo and observer list
+    void _RotateLocked();
+
+    mutable std::mutex m_Mutex;  // guards the file, path, sizes, echo and observer list
     std::recursive_mutex m_ObserverCallMutex;  // held while observers run
     Path m_Path;
     FILE* m_File = nullptr;
-    LogLevel m_Level = LOG_DEBUG;
+    uint64_t m_FileSize = 0;
+    uint64_t m_MaxFileSize = uint64_t(16) << 20;
+    std::atomic<LogLevel> m_Level{LOG_INFO};
     bool m_Echo = false;
     int m_NextObserver = 1;
     xolib::vector<std::pair<int, Observer>> m_Observers;
+};
+
+/// Keeps one kind of repeated line (a refused connection, a malformed
+/// request) from flooding the log: at most `burst` lines pass per interval;
+/// the rest are counted, and the first line let through afterwards says how
+/// many were held back. Thread-safe; one object per kind of line.
+class LogLimiter
+{
+public:
+    explicit LogLimiter(int burst = 5, int intervalMs = 10000);
+    /// Writes the line to the global log, or counts it when over the limit.
+    /// True when it was written.
+    bool Write(LogLevel level, const String& text);
+    /// Lines held back since the object was made.
+    uint64_t GetSuppressedTotal() const;
+
+private:
+    mutable std::mutex m_Mutex;
+    const int m_Burst;
+    const int64_t m_IntervalUs;
+    int64_t m_WindowStartUs = 0;
+    int m_InWindow = 0;
+    uint64_t m_Pending = 0;  // held back since the last line written
+    uint64_t m_SuppressedTotal = 0;
 };
 
 void GlobalLog(LogLevel level, const String& text);
