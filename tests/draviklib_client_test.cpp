@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <atomic>
 #include <boost/make_shared.hpp>
 #include <chrono>
@@ -363,6 +364,95 @@ TEST_F(ClientTest, BurstIsHandedOnExactlyOnce)
     EXPECT_GT(byTaker, 0);
 }
 
+// A message taken out of its event and handed back keeps its place: older
+// messages still go first, younger ones after it.
+TEST_F(ClientTest, RequeuedMessageKeepsItsPlaceInArrivalOrder)
+{
+    DispatchAll(m_App);  // the greeting
+    boost::shared_ptr<Message> taken;
+    m_Watcher.SetOnReceived([&](MessageReceivedEvt& event) {
+        if (event.GetMessage()->GetText() == "Burst 3")
+            taken = event.TakeMessage();
+    });
+    m_Master.SendBurst(5);
+    ASSERT_TRUE(m_Watcher.Wait([&] { return m_Watcher.m_Received == 6; }));
+    m_Watcher.SetOnReceived(nullptr);
+    ASSERT_TRUE(taken);
+    m_App.RequeueMessage(taken);
+    xolib::vector<String> order;
+    for (const auto& message : DispatchAll(m_App))
+        order.push_back(message->GetText());
+    EXPECT_EQ(order, (xolib::vector<String>{"Burst 1", "Burst 2", "Burst 3", "Burst 4", "Burst 5"}));
+}
+
+// A host that cannot keep up holds the messenger back at the bound; every
+// message still arrives, once and in order, when the host catches up.
+TEST_F(ClientTest, WaitingMessagesStayBoundedAndNoneIsLost)
+{
+    DispatchAll(m_App);  // the greeting
+    const size_t bound = 100;
+    m_App.SetMaxWaitingMessages(bound);
+    std::atomic<size_t> mostWaiting{0};
+    m_Watcher.SetOnReceived([&](MessageReceivedEvt&) {
+        mostWaiting = std::max(mostWaiting.load(), m_App.GetWaitingMessageCount());
+    });
+    const int count = 5000;
+    m_Master.SendBurst(count);
+    ASSERT_TRUE(m_Watcher.Wait([&] { return m_App.GetWaitingMessageCount() == bound; }));
+
+    xolib::vector<int> numbers;
+    int handler = m_App.AddMessageHandler(
+        [&](const boost::shared_ptr<Message>& message) { numbers.push_back(message->GetText().Mid(6).Int()); });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (int(numbers.size()) < count && std::chrono::steady_clock::now() < deadline)
+        if (!m_App.DispatchMessage())
+            m_Watcher.Wait([&] { return m_App.GetWaitingMessageCount() > 0; }, 20);
+    m_App.RemoveMessageHandler(handler);
+    m_Watcher.SetOnReceived(nullptr);
+
+    EXPECT_LE(mostWaiting.load(), bound);
+    ASSERT_EQ(numbers.size(), size_t(count));
+    for (int i = 0; i < count; ++i)
+        ASSERT_EQ(numbers[size_t(i)], i + 1);
+}
+
+// Without a name from the host, a program is named after its executable, so
+// two programs never share an options file or a request socket; a second
+// copy of one program never takes over the first one's socket.
+TEST(ClientStartupTest, ProgramsAreNamedAfterTheirExecutable)
+{
+    DravikClientApp first;
+    CommandLine firstLine(xolib::vector<String>{"/opt/farm/bin/farm view", "--stream-rate", "0"});
+    ASSERT_TRUE(first.Startup(firstLine));
+    EXPECT_EQ(first.GetName(), "farm_view");
+    EXPECT_EQ(first.GetComponentName(), "farm_view");
+    EXPECT_EQ(DravikApp::GetOptions().GetPath().GetString(),
+              (File::GetUserDir() / Path::Branch(true, true) / Path("farm_view.ini")).GetString());
+    EXPECT_TRUE(Components::DidStart("farm_view"));
+
+    {
+        DravikClientApp other;
+        CommandLine otherLine(xolib::vector<String>{"./job-submit", "--stream-rate", "0"});
+        ASSERT_TRUE(other.Startup(otherLine));
+        EXPECT_EQ(other.GetName(), "job-submit");
+        EXPECT_TRUE(Components::DidStart("job-submit"));
+        other.Cleanup();
+    }
+    {
+        DravikClientApp secondCopy;
+        ASSERT_TRUE(secondCopy.Startup(firstLine));
+        EXPECT_FALSE(secondCopy.IsListening());
+        EXPECT_TRUE(first.IsListening());
+        secondCopy.Cleanup();
+    }
+    EXPECT_TRUE(Components::DidStart("farm_view"));
+
+    DravikClientApp named("FarmMonitor");
+    named.AdoptProgramName("/usr/bin/anything");
+    EXPECT_EQ(named.GetName(), "FarmMonitor");
+    first.Cleanup();
+}
+
 TEST_F(ClientTest, DroppedLinkIsReportedAndRestored)
 {
     size_t products = JobFactory::s_JobFactory.ListProducts().size();
@@ -412,6 +502,7 @@ TEST(RawServerTest, MalformedLinesAreDroppedAndTheLinkSurvives)
     ASSERT_TRUE(client.Valid());
 
     const std::string product = "00000001-0000-4000-8000-000000000009";
+    const std::string job = "00000002-0000-4000-8000-000000000009";
     std::string garbage = "no tabs at all\n"
                           "MSG\tseven\tTEXT\t\tbad sequence\n"
                           "MSG\t0\tTEXT\t\tzero sequence\n"
@@ -422,7 +513,11 @@ TEST(RawServerTest, MalformedLinesAreDroppedAndTheLinkSurvives)
                           "PARAM\t" + product + "\tNever defined\n"
                           "COMMAND\t" + product + "\tX\tnot-a-number\thelp\t\n"
                           "JOB\t" + product + "\tname\t" + product + "\tRUNNING\t500\t\n"
-                          "UNKNOWN\trecord\n";
+                          "UNKNOWN\trecord\n"
+                          "GONE\tnot-a-uid\n"
+                          // A job the master retires leaves the model.
+                          "JOB\t" + job + "\tretired\t" + product + "\tFINISHED\t100\t\n"
+                          "GONE\t" + job + "\n";
     garbage += std::string("\x01\x02\0\xff binary\n", 12);
     garbage += std::string(200 * 1024, 'x') + "\n";
     garbage += "MSG\t7\tTEXT\t\tsurvivor\\twith tab\n";
@@ -435,7 +530,7 @@ TEST(RawServerTest, MalformedLinesAreDroppedAndTheLinkSurvives)
     EXPECT_EQ(seen[0]->GetSequence(), 7u);
     EXPECT_TRUE(app.GetAllJobs().empty());
     EXPECT_TRUE(app.IsConnected());
-    EXPECT_GE(warnings, 13);
+    EXPECT_GE(warnings, 14);
 
     // The server going away is a lost link; the messenger then retries.
     client.Reset();

@@ -140,6 +140,10 @@ wxEND_EVENT_TABLE()
 class DemoApp : public wxDravikApp
 {
 public:
+    // The demo is the suite's "DravikDemo": its options, log and request
+    // socket carry that name, and colour changes of the other programs reach it.
+    DemoApp() { SetAppName("DravikDemo"); }
+
     bool OnInit() override
     {
         if (!wxDravikApp::OnInit())

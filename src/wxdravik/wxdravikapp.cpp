@@ -1,12 +1,14 @@
 #include "wxdravik/wxdravikapp.h"
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <mutex>
 
 #include <wx/intl.h>
 #include <wx/msgdlg.h>
 #include <wx/sysopt.h>
+#include <wx/thread.h>
 #include <wx/tooltip.h>
 #include <wx/weakref.h>
 
@@ -27,6 +29,26 @@ namespace
 /// Written on the GUI thread, read on the messenger thread.
 std::atomic<wxDravikApp*> s_ProcessingTarget{nullptr};
 
+/// Whether the application has a main window, as the GUI thread last saw it.
+/// The messenger thread reads this instead of asking the toolkit, whose
+/// window lists belong to the GUI thread.
+std::atomic<bool> s_HasMainWindow{false};
+
+/// True from the moment waiting messages are announced (a message event
+/// posted, or the next batch scheduled) until that batch has run. The
+/// messenger thread posts only when it is false, so one announcement covers
+/// any number of messages and a fast stream cannot flood the event queue.
+std::atomic<bool> s_MessagesAnnounced{false};
+
+/// True while a look for the main window is queued for the GUI thread.
+std::atomic<bool> s_MainWindowCheckQueued{false};
+
+/// The application's own timer: the next message batch, or the next look for
+/// the main window while messages wait without one.
+const int k_MessageTimerId = 24150;
+const int k_NextBatchMs = 1;  // long enough for the toolkit to get its turn
+const int k_MainWindowPollMs = 100;
+
 /// Every stop request goes through it.
 std::unique_ptr<wxDravikExecutable> s_Executable;
 
@@ -41,9 +63,12 @@ bool IsTargetCurrent(wxDravikApp* target)
     return target && static_cast<Application*>(target) == Application::the_Application;
 }
 
-wxWindow* MainWindow()
+/// The bridge's lines come per message: they cost nothing unless debug
+/// logging is on.
+void BridgeDebug(const char* line)
 {
-    return wxTheApp ? wxTheApp->GetTopWindow() : nullptr;
+    if (Log::s_GlobalLog.IsEnabled(LOG_DEBUG))
+        LogDebug(line);
 }
 }
 
@@ -59,12 +84,12 @@ wxDravikExecutable::wxDravikExecutable(Application* application) : Executable(ap
 int wxDravikExecutable::Signal(int code)
 {
     const int result = Executable::Signal(code);
-    if (code == 0 && s_ProcessingTarget.load() && MainWindow())
+    if (code == 0 && s_ProcessingTarget.load() && wxTheApp)
     {
-        // The close is delivered on the GUI thread, where the main window is
-        // looked up again: it may have gone since this (any) thread asked.
+        // Any thread may ask; the main window is looked for on the GUI
+        // thread, when the close is delivered.
         wxTheApp->CallAfter([] {
-            wxWindow* main = MainWindow();
+            wxWindow* main = wxTheApp->GetTopWindow();
             if (!main)
                 return;
             wxCloseEvent close(wxEVT_CLOSE_WINDOW, main->GetId());
@@ -121,6 +146,8 @@ wxBEGIN_EVENT_TABLE(wxDravikApp, wxApp)
     EVT_QUERY_END_SESSION(wxDravikApp::_EndSession)
     EVT_CHAR_HOOK(wxDravikApp::KeyboardHook)
     EVT_ACTIVATE(wxDravikApp::ActivateEvent)
+    EVT_IDLE(wxDravikApp::_OnIdle)
+    EVT_TIMER(k_MessageTimerId, wxDravikApp::_OnMessageTimer)
 wxEND_EVENT_TABLE()
 // clang-format on
 
@@ -154,10 +181,15 @@ bool wxDravikApp::OnInit()
     const String program = argc > 0 ? wxsFromWx(argv[0]) : String();
     String logPath;
     File::Startup(program, logPath);
+    SetLogFolder(Path(logPath).Parent());
     s_Executable->SetStarted(true);
 
     delete wxLog::SetActiveTarget(new wxDravikLog);
     wxLogStatus("Set wxLog to use Xolib Log");
+
+    // Whatever a main loop before this one left behind, the messenger thread
+    // starts with the truth about the main window.
+    s_HasMainWindow = GetTopWindow() != nullptr;
 
     ShutdownMsg::s_Signal.Connect(this, &wxDravikApp::OnShutdownMsg);
     MessageReceivedEvt::Signal().Connect(this, &wxDravikApp::_CheckReceive);
@@ -174,6 +206,9 @@ bool wxDravikApp::OnInit()
     for (int i = 0; i < argc; ++i)
         arguments.push_back(wxsFromWx(argv[i]));
     CommandLine commandLine(arguments);
+    // The toolkit's application name is the one the host set, else the
+    // executable's: programs of the suite never share options or sockets.
+    AdoptProgramName(wxsFromWx(GetAppName()));
     bool started;
     {
         OptionsFile::PauseAutoWrite pause(DravikApp::GetOptions());
@@ -250,6 +285,8 @@ int wxDravikApp::OnExit()
             result = wxApp::OnExit();
         }
         HasSlots<ThreadPolicy::LocalThreaded>::DisconnectAll();
+        m_MessageTimer.reset();
+        s_MessagesAnnounced = false;
         m_ExitDone.Emit();
         return result;
     }
@@ -289,7 +326,7 @@ void wxDravikApp::ProcessNextMessage()
 
 void wxDravikApp::OnMessage(wxCommandEvent&)
 {
-    ProcessNextMessage();
+    _DispatchBatch();
 }
 
 bool wxDravikApp::IsMessageProcessingEnabled() const
@@ -303,6 +340,10 @@ bool wxDravikApp::IsMessageProcessingEnabled() const
 void wxDravikApp::EnableMessageProcessing()
 {
     s_ProcessingTarget.store(dynamic_cast<wxDravikApp*>(Application::the_Application));
+    // Messages that waited while processing was off are not left waiting for
+    // the next one to arrive.
+    if (wxIsMainThread())
+        _AnnounceWaitingMessages();
 }
 
 void wxDravikApp::DisableMessageProcessing()
@@ -312,14 +353,15 @@ void wxDravikApp::DisableMessageProcessing()
 
 void wxDravikApp::_CheckReceive(MessageReceivedEvt& event)
 {
-    if (!MainWindow())
+    if (!s_HasMainWindow.load())
     {
-        LogDebug("... Ignoring MessageReceivedEvt because app has no top window");
+        BridgeDebug("... Ignoring MessageReceivedEvt because app has no top window");
+        _RequestMainWindowCheck();
         return;
     }
     if (ThreadPool::IsReady() && s_ProcessingTarget.load())
     {
-        LogDebug("... Received message: initiating deferred processing");
+        BridgeDebug("... Received message: initiating deferred processing");
         boost::shared_ptr<Message> message = event.TakeMessage();
         wxDravikApp* target = s_ProcessingTarget.load();
         if (!message)
@@ -332,7 +374,9 @@ void wxDravikApp::_CheckReceive(MessageReceivedEvt& event)
             RequeueMessage(message);
         return;
     }
-    LogDebug("... Received message: translating to wxDRAVIK_MESSAGE_EVENT");
+    if (s_MessagesAnnounced.exchange(true))
+        return;  // the announcement on its way covers this message too
+    BridgeDebug("... Received message: translating to wxDRAVIK_MESSAGE_EVENT");
     _PostToMainWindow(wxDRAVIK_MESSAGE_EVENT);
 }
 
@@ -343,6 +387,7 @@ void wxDravikApp::_PostToMainWindow(int eventType)
     // between this thread's look-up and the event's delivery.
     CallAfter([this, eventType] {
         wxCommandEvent event(eventType, 0);
+        const int batchesBefore = m_BatchCount;
         if (wxWindow* main = GetTopWindow())
         {
             event.SetEventObject(main);
@@ -350,18 +395,108 @@ void wxDravikApp::_PostToMainWindow(int eventType)
         }
         else
             ProcessEvent(event);
+        // A host handler that swallowed the message event must not leave the
+        // announcement hanging: nothing would be announced again.
+        if (eventType == wxDRAVIK_MESSAGE_EVENT && m_BatchCount == batchesBefore)
+            _DispatchBatch();
     });
+}
+
+void wxDravikApp::_DispatchBatch()
+{
+    ++m_BatchCount;
+    wxDravikApp* target = s_ProcessingTarget.load();
+    if (IsTargetCurrent(target))
+    {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(k_MessageBatchMs);
+        for (int dispatched = 0; dispatched < k_MessageBatchSize; ++dispatched)
+        {
+            if (!target->DispatchMessage() || std::chrono::steady_clock::now() >= deadline)
+                break;
+            // A handler may switch processing off.
+            target = s_ProcessingTarget.load();
+            if (!IsTargetCurrent(target))
+                break;
+        }
+    }
+    // Messages that arrived during the batch found it announced and posted
+    // nothing: look again after clearing, or they would wait unannounced.
+    s_MessagesAnnounced = false;
+    _AnnounceWaitingMessages();
+}
+
+void wxDravikApp::_AnnounceWaitingMessages()
+{
+    if (GetWaitingMessageCount() == 0)
+        return;
+    if (!s_HasMainWindow.load())
+    {
+        _StartMessageTimer(k_MainWindowPollMs);
+        return;
+    }
+    // While processing is off the messages wait; enabling it announces them.
+    if (!IsTargetCurrent(s_ProcessingTarget.load()))
+        return;
+    if (!s_MessagesAnnounced.exchange(true))
+        _StartMessageTimer(k_NextBatchMs);
+}
+
+void wxDravikApp::_UpdateMainWindow()
+{
+    s_HasMainWindow = GetTopWindow() != nullptr;
+    if (s_HasMainWindow.load())
+        _AnnounceWaitingMessages();
+}
+
+void wxDravikApp::_RequestMainWindowCheck()
+{
+    if (s_MainWindowCheckQueued.exchange(true))
+        return;
+    CallAfter([this] {
+        s_MainWindowCheckQueued = false;
+        _UpdateMainWindow();
+        if (!s_HasMainWindow.load())
+            _AnnounceWaitingMessages();  // keeps looking while messages wait
+    });
+}
+
+void wxDravikApp::_StartMessageTimer(int ms)
+{
+    if (!m_MessageTimer)
+        m_MessageTimer = std::make_unique<wxTimer>(this, k_MessageTimerId);
+    // A batch due sooner is not put off by a slower look for the main window.
+    if (m_MessageTimer->IsRunning() && m_MessageTimer->GetInterval() <= ms)
+        return;
+    m_MessageTimer->StartOnce(ms);
+}
+
+void wxDravikApp::_OnMessageTimer(wxTimerEvent&)
+{
+    if (s_MessagesAnnounced.load())
+        _DispatchBatch();
+    else
+        _UpdateMainWindow();
+}
+
+void wxDravikApp::_OnIdle(wxIdleEvent& event)
+{
+    event.Skip();
+    _UpdateMainWindow();
 }
 
 void wxDravikApp::_LinkChanged(int eventType, const char* postedLine, const char* ignoredLine)
 {
-    if (MainWindow())
-    {
-        LogDebug(postedLine);
-        _PostToMainWindow(eventType);
-    }
-    else
-        LogDebug(ignoredLine);
+    // Whether there is a main window is decided on the GUI thread, when the
+    // event is delivered; this thread never looks at the toolkit's windows.
+    CallAfter([this, eventType, postedLine, ignoredLine] {
+        wxWindow* main = GetTopWindow();
+        BridgeDebug(main ? postedLine : ignoredLine);
+        if (!main)
+            return;
+        wxCommandEvent event(eventType, 0);
+        event.SetEventObject(main);
+        main->GetEventHandler()->ProcessEvent(event);
+    });
     // Whichever way the link went, dialogs opened for the old state go.
     wxDravikDlg::CloseAllFromNonGuiThread();
 }

@@ -8,7 +8,10 @@
 #include <wx/log.h>
 #include <wx/toplevel.h>
 
+#include <wx/timer.h>
+
 #include <boost/shared_ptr.hpp>
+#include <memory>
 
 #include "draviklib/draviklib.h"
 #include "wxdravik/wxdesktop.h"
@@ -69,6 +72,12 @@ public:
 
     /// Dispatches one waiting client message now, on the calling (GUI) thread.
     void ProcessNextMessage();
+
+    /// Most messages one message event dispatches, and the time it may take
+    /// them: the rest follow shortly after, once the toolkit has had its turn
+    /// (timers, input, repaints), so no stream can starve the GUI.
+    static constexpr int k_MessageBatchSize = 1000;
+    static constexpr int k_MessageBatchMs = 8;
     bool IsMessageProcessingEnabled() const;
     void EnableMessageProcessing();
     void DisableMessageProcessing();
@@ -91,11 +100,31 @@ private:
     void _Disconnect(MessengerDisconnectedEvt& event);
     void KeyboardHook(wxKeyEvent& event);
     void OnMessage(wxCommandEvent& event);
+    void _OnIdle(wxIdleEvent& event);
+    void _OnMessageTimer(wxTimerEvent& event);
 
     /// Hands a bridge event to the main window on the GUI thread.
     void _PostToMainWindow(int eventType);
     /// The link to the master came up or went down.
     void _LinkChanged(int eventType, const char* postedLine, const char* ignoredLine);
+
+    // GUI thread only.
+    /// Dispatches a bounded batch of waiting messages, then lets the toolkit
+    /// run before the next batch.
+    void _DispatchBatch();
+    /// Makes sure waiting messages get dispatched: now-ish when the main
+    /// window exists and processing is enabled, else once both hold.
+    void _AnnounceWaitingMessages();
+    /// Re-reads whether a main window exists, for the messenger thread;
+    /// announces waiting messages when one has appeared.
+    void _UpdateMainWindow();
+    /// Asks the GUI thread (from any thread) to look for the main window:
+    /// messages are waiting that nobody announced.
+    void _RequestMainWindowCheck();
+    void _StartMessageTimer(int ms);
+
+    std::unique_ptr<wxTimer> m_MessageTimer;  // made on first use, on the GUI thread
+    int m_BatchCount = 0;                     // batches run, to notice a swallowed message event
 
     wxDECLARE_EVENT_TABLE();
 };

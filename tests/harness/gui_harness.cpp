@@ -10,6 +10,7 @@
 #include <wx/evtloop.h>
 #include <wx/init.h>
 #include <wx/log.h>
+#include <wx/thread.h>
 
 namespace dravik_test
 {
@@ -68,6 +69,13 @@ bool TestApp::OnException(Exception* exception)
     if (m_ExceptionHandler)
         return m_ExceptionHandler(exception);
     return wxDravikApp::OnException(exception);
+}
+
+wxWindow* TestApp::GetTopWindow() const
+{
+    if (!wxIsMainThread())
+        ++m_TopWindowCallsOffGuiThread;
+    return wxDravikApp::GetTopWindow();
 }
 
 void TestApp::SetCommandLine(const std::vector<std::string>& arguments)

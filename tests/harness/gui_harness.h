@@ -4,6 +4,7 @@
 // event loop.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <string>
 
@@ -29,8 +30,27 @@ public:
     void SetExceptionHandler(std::function<bool(Exception*)> handler) { m_ExceptionHandler = handler; }
     bool OnException(Exception* exception) override;
 
+    /// Counts the look-ups of the main window made off the GUI thread: the
+    /// toolkit's window lists are not thread-safe, so there must be none.
+    wxWindow* GetTopWindow() const override;
+    int GetTopWindowCallsOffGuiThread() const { return m_TopWindowCallsOffGuiThread.load(); }
+
 private:
     std::function<bool(Exception*)> m_ExceptionHandler;
+    mutable std::atomic<int> m_TopWindowCallsOffGuiThread{0};
+};
+
+/// Sets the core log's level for the life of the object.
+class ScopedLogLevel
+{
+public:
+    explicit ScopedLogLevel(LogLevel level) : m_Old(Log::s_GlobalLog.GetLevel()) { Log::s_GlobalLog.SetLevel(level); }
+    ~ScopedLogLevel() { Log::s_GlobalLog.SetLevel(m_Old); }
+    ScopedLogLevel(const ScopedLogLevel&) = delete;
+    ScopedLogLevel& operator=(const ScopedLogLevel&) = delete;
+
+private:
+    LogLevel m_Old;
 };
 
 TestApp& GetTestApp();

@@ -13,23 +13,11 @@ namespace
 {
 std::atomic<DravikApp*> s_Instance{nullptr};
 
-/// The options before any program opened its file: changes stay in memory.
-class MemoryOptionsFile : public OptionsFile
-{
-public:
-    MemoryOptionsFile() : OptionsFile(Path()) {}
-    void SetValue(const String& section, const String& key, const String& value) override
-    {
-        IniFile::SetValue(section, key, value);
-    }
-    using IniFile::SetValue;
-    void ClearSection(const String& section) override { IniFile::ClearSection(section); }
-    void RemoveKey(const String& section, const String& key) override { IniFile::RemoveKey(section, key); }
-};
-
+/// The options before any program opened its file: an options file without
+/// a path stays in memory.
 OptionsFile& MemoryOptions()
 {
-    static MemoryOptionsFile options;
+    static OptionsFile options{Path()};
     return options;
 }
 }
@@ -117,7 +105,9 @@ void DravikApp::RemoveJob(const UID& id)
 // ---------------------------------------------------------------- DravikClientApp
 
 DravikClientApp::DravikClientApp(const String& name)
-    : DravikApp(name), m_ComponentName(name), m_MessageQueue(std::make_shared<draviklib_detail::MessageQueue>())
+    : DravikApp(name),
+      m_ComponentName(GetName()),
+      m_MessageQueue(std::make_shared<draviklib_detail::MessageQueue>(k_DefaultMaxWaitingMessages))
 {
 }
 
@@ -138,6 +128,9 @@ bool DravikClientApp::Startup(CommandLine& commandLine)
         LogWarning("Client application: start-up refused (--fail-startup)");
         return false;
     }
+
+    // A program the host did not name is named after its executable.
+    AdoptProgramName(commandLine.GetProgram());
 
     String masterHost;
     int masterPort = 0;
@@ -270,12 +263,24 @@ void DravikClientApp::CallMessageHandlers(const boost::shared_ptr<Message>& mess
 void DravikClientApp::RequeueMessage(const boost::shared_ptr<Message>& message)
 {
     if (message)
-        m_MessageQueue->PushFront(boost::make_shared<QueuedMessage>(message, m_MessageQueue));
+        m_MessageQueue->Requeue(boost::make_shared<QueuedMessage>(message, m_MessageQueue));
 }
 
 size_t DravikClientApp::GetWaitingMessageCount() const
 {
     return m_MessageQueue->UnclaimedCount();
+}
+
+const size_t DravikClientApp::k_DefaultMaxWaitingMessages;
+
+void DravikClientApp::SetMaxWaitingMessages(size_t count)
+{
+    m_MessageQueue->SetCapacity(count);
+}
+
+size_t DravikClientApp::GetMaxWaitingMessages() const
+{
+    return m_MessageQueue->GetCapacity();
 }
 
 int DravikClientApp::AddMessageHandler(const MessageHandler& handler)
@@ -309,10 +314,20 @@ bool DravikClientApp::IsConnected() const
 
 // The entry is queued before the event fires, so a receiver that reacts to
 // the event by dispatching always finds the message waiting.
-void DravikClientApp::_Received(const boost::shared_ptr<Message>& message)
+bool DravikClientApp::_Received(const boost::shared_ptr<Message>& message, const std::atomic<bool>& keepWaiting)
 {
+    // A full queue means the host is behind: the messenger stops reading
+    // here, and the master holds what follows until there is room.
+    if (!m_MessageQueue->WaitForRoom(keepWaiting))
+        return false;
     boost::shared_ptr<QueuedMessage> entry = boost::make_shared<QueuedMessage>(message, m_MessageQueue);
     m_MessageQueue->PushBack(entry);
     MessageReceivedEvt event(entry);
     MessageReceivedEvt::Signal().Emit(event);
+    return true;
+}
+
+void DravikClientApp::_WakeReceiver()
+{
+    m_MessageQueue->WakeWaiters();
 }

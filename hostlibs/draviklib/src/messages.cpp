@@ -1,5 +1,8 @@
 #include "message_queue.h"
 
+#include <algorithm>
+#include <chrono>
+
 Message::Message(Kind kind, uint64_t sequence, const String& text, const UID& subject)
     : m_Kind(kind), m_Sequence(sequence), m_Text(text), m_Subject(subject)
 {
@@ -61,15 +64,27 @@ namespace draviklib_detail
 void MessageQueue::PushBack(const boost::shared_ptr<QueuedMessage>& entry)
 {
     std::lock_guard<std::mutex> lock(m_Mutex);
+    entry->m_Arrival = ++m_LastArrival;
+    if (entry->m_Message)
+        entry->m_Message->m_Arrival = entry->m_Arrival;
     m_Entries.push_back(entry);
-    ++m_Unclaimed;
+    if (++m_Unclaimed >= m_Capacity)
+        m_Full = true;
 }
 
-void MessageQueue::PushFront(const boost::shared_ptr<QueuedMessage>& entry)
+void MessageQueue::Requeue(const boost::shared_ptr<QueuedMessage>& entry)
 {
     std::lock_guard<std::mutex> lock(m_Mutex);
-    m_Entries.push_front(entry);
-    ++m_Unclaimed;
+    entry->m_Arrival = entry->m_Message ? entry->m_Message->m_Arrival : 0;
+    // Entries are in arrival order, claimed ones included.
+    auto place = std::upper_bound(m_Entries.begin(), m_Entries.end(), entry->m_Arrival,
+                                  [](uint64_t arrival, const boost::shared_ptr<QueuedMessage>& queued) {
+                                      return arrival < queued->m_Arrival;
+                                  });
+    m_Entries.insert(place, entry);
+    // Handing a message back never waits, even when that fills the queue.
+    if (++m_Unclaimed >= m_Capacity)
+        m_Full = true;
 }
 
 boost::shared_ptr<Message> MessageQueue::ClaimNext()
@@ -82,7 +97,7 @@ boost::shared_ptr<Message> MessageQueue::ClaimNext()
         if (entry->m_Claimed)
             continue;
         entry->m_Claimed = true;
-        --m_Unclaimed;
+        _Claimed();
         boost::shared_ptr<Message> message;
         message.swap(entry->m_Message);
         _Trim();
@@ -97,7 +112,7 @@ boost::shared_ptr<Message> MessageQueue::Claim(QueuedMessage& entry)
     if (entry.m_Claimed)
         return boost::shared_ptr<Message>();
     entry.m_Claimed = true;
-    --m_Unclaimed;
+    _Claimed();
     boost::shared_ptr<Message> message;
     message.swap(entry.m_Message);
     _Trim();
@@ -128,6 +143,55 @@ void MessageQueue::Clear()
         }
         dropped.swap(m_Entries);
         m_Unclaimed = 0;
+        m_Full = false;
+    }
+    m_Room.notify_all();
+}
+
+void MessageQueue::SetCapacity(size_t capacity)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_Mutex);
+        m_Capacity = capacity < 1 ? 1 : capacity;
+        m_Full = m_Unclaimed >= m_Capacity;
+    }
+    m_Room.notify_all();
+}
+
+size_t MessageQueue::GetCapacity() const
+{
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    return m_Capacity;
+}
+
+bool MessageQueue::WaitForRoom(const std::atomic<bool>& keepWaiting)
+{
+    std::unique_lock<std::mutex> lock(m_Mutex);
+    // The timeout only bounds how late a missed wake-up could be noticed.
+    while (m_Full && keepWaiting.load())
+        m_Room.wait_for(lock, std::chrono::milliseconds(100));
+    return !m_Full;
+}
+
+void MessageQueue::WakeWaiters()
+{
+    // Taking the lock orders this with a waiter between its check and its wait.
+    {
+        std::lock_guard<std::mutex> lock(m_Mutex);
+    }
+    m_Room.notify_all();
+}
+
+// Called with m_Mutex held when an entry was claimed. Room is announced in
+// steps of a quarter of the capacity, not per message, so a full queue does
+// not wake its producer for every dispatch.
+void MessageQueue::_Claimed()
+{
+    --m_Unclaimed;
+    if (m_Full && m_Unclaimed <= m_Capacity / 4 * 3)
+    {
+        m_Full = false;
+        m_Room.notify_all();
     }
 }
 

@@ -119,6 +119,7 @@ void Messenger::Stop()
         return;
     m_Running = false;
     m_Wake.Notify();
+    m_App._WakeReceiver();
     m_Thread.join();
 }
 
@@ -253,7 +254,7 @@ bool Messenger::_HandleRecord(const xolib::vector<String>& fields)
             ShutdownMsg::s_Signal.Emit(boost::make_shared<ShutdownMsg>(sequence, fields[4]));
         }
         else
-            m_App._Received(boost::make_shared<Message>(kind, sequence, fields[4], subject));
+            m_App._Received(boost::make_shared<Message>(kind, sequence, fields[4], subject), m_Running);
         return true;
     }
     if (type == "PRODUCT")
@@ -293,6 +294,14 @@ bool Messenger::_HandleRecord(const xolib::vector<String>& fields)
                 return false;
             building->second->AddCommand(boost::make_shared<Command>(fields[2], flags, fields[4], fields[5]));
         }
+        return true;
+    }
+    if (type == "GONE")
+    {
+        UID id(false);
+        if (fields.size() != 2 || !ParseSubject(fields[1], id) || !id)
+            return false;
+        m_App.RemoveJob(id);
         return true;
     }
     if (type == "JOB")

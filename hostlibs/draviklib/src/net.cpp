@@ -105,12 +105,19 @@ static FileHandle NewTcpSocket()
 
 FileHandle ListenLoopback(int& port)
 {
+    if (port < 0 || port > 65535)
+        return FileHandle();
     FileHandle sock = NewTcpSocket();
     if (!sock.Valid())
         return FileHandle();
+    // Connections of a stopped server linger in TIME_WAIT; they must not
+    // keep its successor off the port.
+    int one = 1;
+    if (::setsockopt(sock.Get(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof(one)) != 0)
+        return FileHandle();
     in_addr loopback;
     loopback.s_addr = htonl(INADDR_LOOPBACK);
-    sockaddr_in addr = MakeAddress(loopback, 0);
+    sockaddr_in addr = MakeAddress(loopback, port);
     if (::bind(sock.Get(), reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0 ||
         ::listen(sock.Get(), 16) != 0)
         return FileHandle();

@@ -47,7 +47,9 @@ private:
 /// number from 1 to 65535.
 bool ParseHostPort(const String& text, String& host, int& port);
 
-/// A non-blocking listening socket on 127.0.0.1 with an ephemeral port.
+/// A non-blocking listening socket on 127.0.0.1. port: the port wanted (0:
+/// an ephemeral one); receives the port bound. The address is reusable at
+/// once, so a server that was just stopped can listen there again.
 FileHandle ListenLoopback(int& port);
 
 /// Connects to host:port (IPv4). Waits at most timeoutMs, and gives up at

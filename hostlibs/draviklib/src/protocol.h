@@ -12,6 +12,7 @@
 //                                          creates or updates a job (state
 //                                          WAITING, RUNNING or FINISHED; a
 //                                          job with an output folder renders)
+//   GONE     uid                           the master retired that job
 #pragma once
 
 #include <cstddef>

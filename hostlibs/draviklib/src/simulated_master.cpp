@@ -1,8 +1,12 @@
 #include "draviklib/simulated_master.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
+#include <cstring>
+#include <ctime>
 #include <functional>
 #include <mutex>
 #include <poll.h>
@@ -21,10 +25,13 @@ namespace
 {
 typedef std::chrono::steady_clock Clock;
 
-// A client that reads nothing for this long is dropped rather than buffered for.
+// The stream passes a slow client by, so only what is sent on request can
+// pile up this far; a client that reads none of it is dropped.
 const size_t k_MaxPendingBytes = 256u * 1024u * 1024u;
-const int k_MaxJobs = 40;
 const int k_EngineCount = 6;
+// Submissions pause while this many jobs wait, so the farm keeps some
+// finished jobs to show rather than filling up with a queue.
+const int k_MaxWaitingJobs = 10;
 
 struct CommandSpec
 {
@@ -107,6 +114,7 @@ const char* StateWord(Job::State state)
 
 struct SimJob
 {
+    unsigned number;  // of its identifier, counted from 1 in creation order
     UID id;
     String name;
     int product;
@@ -128,13 +136,80 @@ struct Client
     std::string pending;  // bytes not yet written
     size_t written = 0;   // of pending
     uint64_t sequence = 0;
+    // Behind: stream output passes the client by until its backlog drains.
+    bool skipping = false;
+    uint64_t skipped = 0;  // stream messages missed in this spell
+    // Jobs the client was last told of as live, so that a resync can retire
+    // those it missed the end of.
+    xolib::set<unsigned> toldJobs;
+
+    size_t Backlog() const { return pending.size() - written; }
 };
 }
+
+// ---------------------------------------------------------------- pacer
+
+void StreamPacer::SetRate(double perSecond, Clock::time_point now)
+{
+    m_Rate = perSecond > 0 ? perSecond : 0;
+    double perWake = m_Rate * std::chrono::duration<double>(k_MaxCatchUp).count();
+    m_MaxPerWake = perWake < 1 ? 1 : perWake > 1e6 ? 1000000 : int(perWake);
+    Restart(now);
+}
+
+void StreamPacer::Restart(Clock::time_point now)
+{
+    m_Start = now;
+    m_Sent = 0;
+    m_LastWake = Clock::time_point::min();
+}
+
+StreamPacer::Clock::time_point StreamPacer::_DueTime(uint64_t index) const
+{
+    // Rounded up so that no message is early; TakeDue and NextWake both
+    // use this, so a wake-up at the time given always finds a message due.
+    double nanoseconds = std::ceil(double(index) * 1e9 / m_Rate);
+    return m_Start + std::chrono::duration_cast<Clock::duration>(std::chrono::nanoseconds(int64_t(nanoseconds)));
+}
+
+int StreamPacer::TakeDue(Clock::time_point now)
+{
+    m_LastWake = now;
+    if (m_Rate <= 0)
+        return 0;
+    int due = 0;
+    while (due < m_MaxPerWake && _DueTime(m_Sent) <= now)
+    {
+        ++m_Sent;
+        ++due;
+    }
+    if (due == m_MaxPerWake && _DueTime(m_Sent) <= now)
+    {
+        // A stall: drop the rest, and count the last message taken as the
+        // start of a new schedule.
+        m_Start = now;
+        m_Sent = 1;
+    }
+    return due;
+}
+
+StreamPacer::Clock::time_point StreamPacer::NextWake() const
+{
+    if (m_Rate <= 0)
+        return Clock::time_point::max();
+    return std::max(_DueTime(m_Sent), m_LastWake + k_MinWakeInterval);
+}
+
+// ---------------------------------------------------------------- master
 
 class SimulatedMaster::Impl
 {
 public:
-    Impl(uint32_t seed, double rate) : m_Random(seed), m_Rate(rate) { _BuildModel(); }
+    Impl(uint32_t seed, double rate) : m_Random(seed)
+    {
+        m_Pacer.SetRate(rate, Clock::now());
+        _BuildModel();
+    }
     ~Impl() { Stop(); }
 
     bool Start();
@@ -142,17 +217,16 @@ public:
     /// Runs task on the master's thread.
     void Post(std::function<void()> task);
 
+    std::atomic<int> m_ListenPort{0};
     std::atomic<int> m_Port{0};
     std::atomic<bool> m_Running{false};
     std::atomic<int> m_ClientCount{0};
     std::atomic<int> m_Accepted{0};
+    std::atomic<uint64_t> m_SkippedTotal{0};
+    std::atomic<uint64_t> m_PeakBacklog{0};  // written on the master's thread only
 
     // Touched on the master's thread only (tasks run there).
-    void SetRate(double rate)
-    {
-        m_Rate = rate < 0 ? 0 : rate;
-        m_NextTick = Clock::now();
-    }
+    void SetRate(double rate) { m_Pacer.SetRate(rate, Clock::now()); }
     void Burst(int count);
     void BroadcastMessage(const char* kind, const UID& subject, const String& text);
     void BroadcastRaw(const String& line);
@@ -161,15 +235,24 @@ public:
 private:
     void _BuildModel();
     void _Run();
+    bool _Streaming() const { return m_Pacer.GetRate() > 0 && !m_Clients.empty(); }
     void _Accept();
     void _SendModel(Client& client);
     void _SendMessage(Client& client, const char* kind, const UID& subject, const String& text);
+    void _SendJob(Client& client, const SimJob& job);
+    void _SendGone(Client& client, unsigned number);
     String _JobRecord(const SimJob& job) const;
     void _Queue(Client& client, const String& text);
     bool _Flush(Client& client);  // false: the client is gone
+    void _Resync(Client& client);
+
+    // The stream: what ticks produce goes only to clients that keep up.
     void _Tick();
-    void _ProgressJob();
-    void _NewJob();
+    void _StreamMessage(const char* kind, const UID& subject, const String& text);
+    void _StreamJob(const SimJob& job);
+    void _StreamGone(unsigned number);
+    void _AdvanceJobs();
+    void _SubmitJob();
     int _RandomInt(int low, int high) { return std::uniform_int_distribution<int>(low, high)(m_Random); }
 
     FileHandle m_Listener;
@@ -180,12 +263,11 @@ private:
     xolib::vector<std::function<void()>> m_Tasks;
 
     std::mt19937 m_Random;
-    double m_Rate;
-    Clock::time_point m_NextTick;
+    StreamPacer m_Pacer;
     xolib::vector<std::unique_ptr<Client>> m_Clients;
-    xolib::vector<SimJob> m_Jobs;
+    xolib::vector<SimJob> m_Jobs;  // in creation order
     xolib::vector<SimEngine> m_Engines;
-    int m_JobsCreated = 0;
+    unsigned m_JobsCreated = 0;
 };
 
 void SimulatedMaster::Impl::_BuildModel()
@@ -211,8 +293,9 @@ void SimulatedMaster::Impl::_BuildModel()
     for (const auto& initial : k_Jobs)
     {
         String name = initial.name;
-        m_Jobs.push_back({MakeID(2, unsigned(++m_JobsCreated)), name, initial.product, initial.state,
-                          initial.progress, initial.renders ? "/tmp/dravik-renders/" + name : String()});
+        unsigned number = ++m_JobsCreated;
+        m_Jobs.push_back({number, MakeID(2, number), name, initial.product, initial.state, initial.progress,
+                          initial.renders ? "/tmp/dravik-renders/" + name : String()});
     }
     for (int i = 1; i <= k_EngineCount; ++i)
         m_Engines.push_back({MakeID(3, unsigned(i)), SFormat("engine-%02d", i), _RandomInt(0, 100)});
@@ -224,17 +307,18 @@ bool SimulatedMaster::Impl::Start()
         return true;
     if (!m_Wake.Valid())
         return false;
-    int port = 0;
+    int port = m_ListenPort;
     m_Listener = ListenLoopback(port);
     if (!m_Listener.Valid())
     {
-        LogWarning("Simulated master: cannot listen on the loopback interface");
+        int error = errno;
+        LogWarning(SFormat("Simulated master: cannot listen on 127.0.0.1:%d: %s", int(m_ListenPort),
+                           std::strerror(error)));
         return false;
     }
     m_Port = port;
     m_Stopping = false;
     m_Running = true;
-    m_NextTick = Clock::now();
     m_Thread = std::thread([this] { _Run(); });
     LogStatus(SFormat("Simulated master: listening on 127.0.0.1:%d", port));
     return true;
@@ -271,17 +355,22 @@ void SimulatedMaster::Impl::_Run()
         for (const auto& client : m_Clients)
         {
             short events = POLLIN;
-            if (client->written < client->pending.size())
+            if (client->Backlog() > 0)
                 events |= POLLOUT;
             fds.push_back({client->socket.Get(), events, 0});
         }
-        int timeout = -1;
-        if (m_Rate > 0)
+        // Without a client, or at rate 0, nothing is due: wait for events only.
+        timespec wait;
+        timespec* timeout = nullptr;
+        if (_Streaming())
         {
-            auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(m_NextTick - Clock::now()).count();
-            timeout = int(std::max<int64_t>(0, wait));
+            auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(m_Pacer.NextWake() - Clock::now());
+            int64_t nanoseconds = std::max<int64_t>(0, left.count());
+            wait.tv_sec = time_t(nanoseconds / 1000000000);
+            wait.tv_nsec = long(nanoseconds % 1000000000);
+            timeout = &wait;
         }
-        int ready = ::poll(fds.data(), fds.size(), timeout);
+        int ready = ::ppoll(fds.data(), fds.size(), timeout, nullptr);
         if (ready < 0 && errno != EINTR)
             break;
         if (m_Stopping)
@@ -319,18 +408,15 @@ void SimulatedMaster::Impl::_Run()
             }
         }
 
-        if (m_Rate > 0 && Clock::now() >= m_NextTick)
-        {
-            _Tick();
-            auto interval = std::chrono::duration<double>(1.0 / m_Rate);
-            m_NextTick += std::chrono::duration_cast<Clock::duration>(interval);
-            // After a stall, do not send a catch-up burst.
-            if (m_NextTick < Clock::now())
-                m_NextTick = Clock::now() + std::chrono::duration_cast<Clock::duration>(interval);
-        }
+        if (_Streaming())
+            for (int due = m_Pacer.TakeDue(Clock::now()); due > 0; --due)
+                _Tick();
 
         for (auto it = m_Clients.begin(); it != m_Clients.end();)
             it = _Flush(**it) ? it + 1 : m_Clients.erase(it);
+        for (auto& client : m_Clients)
+            if (client->skipping && client->Backlog() <= k_ResumeBacklog)
+                _Resync(*client);
         m_ClientCount = int(m_Clients.size());
     }
     m_Clients.clear();
@@ -344,6 +430,9 @@ void SimulatedMaster::Impl::_Accept()
         FileHandle socket(::accept4(m_Listener.Get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
         if (!socket.Valid())
             return;
+        // The stream has been waiting for a listener; it starts afresh.
+        if (m_Clients.empty())
+            m_Pacer.Restart(Clock::now());
         auto client = std::make_unique<Client>();
         client->socket = std::move(socket);
         _SendModel(*client);
@@ -374,7 +463,7 @@ void SimulatedMaster::Impl::_SendModel(Client& client)
         _Queue(client, FormatRecord({"END", id}));
     }
     for (const SimJob& job : m_Jobs)
-        _Queue(client, _JobRecord(job));
+        _SendJob(client, job);
     _SendMessage(client, "TEXT", UID::Null, "Connected to the simulated master");
 }
 
@@ -390,6 +479,18 @@ void SimulatedMaster::Impl::_SendMessage(Client& client, const char* kind, const
     _Queue(client, FormatRecord({"MSG", String::FromInt(int64_t(++client.sequence)), kind, subjectText, text}));
 }
 
+void SimulatedMaster::Impl::_SendJob(Client& client, const SimJob& job)
+{
+    _Queue(client, _JobRecord(job));
+    client.toldJobs.insert(job.number);
+}
+
+void SimulatedMaster::Impl::_SendGone(Client& client, unsigned number)
+{
+    _Queue(client, FormatRecord({"GONE", MakeID(2, number).ToString()}));
+    client.toldJobs.erase(number);
+}
+
 void SimulatedMaster::Impl::_Queue(Client& client, const String& text)
 {
     if (client.written > 0 && client.written >= client.pending.size() / 2)
@@ -398,6 +499,8 @@ void SimulatedMaster::Impl::_Queue(Client& client, const String& text)
         client.written = 0;
     }
     client.pending += text.Str();
+    if (client.Backlog() > m_PeakBacklog.load(std::memory_order_relaxed))
+        m_PeakBacklog.store(client.Backlog(), std::memory_order_relaxed);
 }
 
 bool SimulatedMaster::Impl::_Flush(Client& client)
@@ -421,7 +524,27 @@ bool SimulatedMaster::Impl::_Flush(Client& client)
         client.pending.clear();
         client.written = 0;
     }
-    return client.pending.size() - client.written <= k_MaxPendingBytes;
+    return client.Backlog() <= k_MaxPendingBytes;
+}
+
+void SimulatedMaster::Impl::_Resync(Client& client)
+{
+    // Retired jobs first, so the client never holds more than the model does.
+    xolib::set<unsigned> live;
+    for (const SimJob& job : m_Jobs)
+        live.insert(job.number);
+    xolib::vector<unsigned> told(client.toldJobs.begin(), client.toldJobs.end());
+    for (unsigned number : told)
+        if (!live.count(number))
+            _SendGone(client, number);
+    for (const SimJob& job : m_Jobs)
+        _SendJob(client, job);
+    _SendMessage(client, "TEXT", UID::Null,
+                 SFormat("Skipped %llu messages while the client was busy", (unsigned long long)client.skipped));
+    LogInfo(SFormat("Simulated master: a client caught up after missing %llu messages",
+                    (unsigned long long)client.skipped));
+    client.skipping = false;
+    client.skipped = 0;
 }
 
 void SimulatedMaster::Impl::BroadcastMessage(const char* kind, const UID& subject, const String& text)
@@ -448,6 +571,34 @@ void SimulatedMaster::Impl::DropAll()
     m_ClientCount = 0;
 }
 
+void SimulatedMaster::Impl::_StreamMessage(const char* kind, const UID& subject, const String& text)
+{
+    for (auto& client : m_Clients)
+    {
+        if (!client->skipping)
+            _SendMessage(*client, kind, subject, text);
+        else
+        {
+            ++client->skipped;
+            ++m_SkippedTotal;
+        }
+    }
+}
+
+void SimulatedMaster::Impl::_StreamJob(const SimJob& job)
+{
+    for (auto& client : m_Clients)
+        if (!client->skipping)
+            _SendJob(*client, job);
+}
+
+void SimulatedMaster::Impl::_StreamGone(unsigned number)
+{
+    for (auto& client : m_Clients)
+        if (!client->skipping)
+            _SendGone(*client, number);
+}
+
 void SimulatedMaster::Impl::_Tick()
 {
     static const char* const k_LogLines[] = {
@@ -457,63 +608,94 @@ void SimulatedMaster::Impl::_Tick()
         "License server: 12 of 16 seats in use",
         "Dispatcher: engine heartbeat check passed",
     };
+    // Decided once per tick, so a client gets all of a tick's records or none.
+    for (auto& client : m_Clients)
+        if (!client->skipping && client->Backlog() > k_SkipBacklog)
+        {
+            client->skipping = true;
+            client->skipped = 0;
+            LogInfo("Simulated master: a client fell behind; the stream passes it by until it catches up");
+        }
+
     int roll = _RandomInt(0, 9);
     if (roll <= 4)
-        _ProgressJob();
+        _AdvanceJobs();
     else if (roll == 5)
-        _NewJob();
+        _SubmitJob();
     else if (roll <= 7)
     {
         SimEngine& engine = m_Engines[size_t(_RandomInt(0, k_EngineCount - 1))];
         engine.load = std::max(0, std::min(100, engine.load + _RandomInt(-20, 20)));
-        BroadcastMessage("ENGINE", engine.id, SFormat("%s load %d%%", engine.name.c_str(), engine.load));
+        _StreamMessage("ENGINE", engine.id, SFormat("%s load %d%%", engine.name.c_str(), engine.load));
     }
     else
-        BroadcastMessage("TEXT", UID::Null, k_LogLines[_RandomInt(0, int(sizeof(k_LogLines) / sizeof(*k_LogLines)) - 1)]);
+        _StreamMessage("TEXT", UID::Null, k_LogLines[_RandomInt(0, int(sizeof(k_LogLines) / sizeof(*k_LogLines)) - 1)]);
 }
 
-void SimulatedMaster::Impl::_ProgressJob()
+// Each engine runs one job; the oldest waiting job starts next.
+void SimulatedMaster::Impl::_AdvanceJobs()
 {
-    xolib::vector<size_t> running, waiting;
+    xolib::vector<size_t> running;
+    size_t oldestWaiting = m_Jobs.size();
     for (size_t i = 0; i < m_Jobs.size(); ++i)
         if (m_Jobs[i].state == Job::STATE_RUNNING)
             running.push_back(i);
-        else if (m_Jobs[i].state == Job::STATE_WAITING)
-            waiting.push_back(i);
+        else if (m_Jobs[i].state == Job::STATE_WAITING && oldestWaiting == m_Jobs.size())
+            oldestWaiting = i;
+    if (oldestWaiting < m_Jobs.size() && int(running.size()) < k_EngineCount &&
+        (running.empty() || _RandomInt(0, 2) == 0))
+    {
+        SimJob& job = m_Jobs[oldestWaiting];
+        job.state = Job::STATE_RUNNING;
+        _StreamJob(job);
+        _StreamMessage("JOB", job.id, job.name + " started");
+        return;
+    }
     if (running.empty())
     {
-        if (waiting.empty())
-        {
-            _NewJob();
-            return;
-        }
-        SimJob& job = m_Jobs[waiting[size_t(_RandomInt(0, int(waiting.size()) - 1))]];
-        job.state = Job::STATE_RUNNING;
-        BroadcastRaw(_JobRecord(job));
-        BroadcastMessage("JOB", job.id, job.name + " started");
+        // Every job is finished: the farm gets new work.
+        _SubmitJob();
         return;
     }
     SimJob& job = m_Jobs[running[size_t(_RandomInt(0, int(running.size()) - 1))]];
     job.progress = std::min(100, job.progress + _RandomInt(3, 15));
     if (job.progress == 100)
         job.state = Job::STATE_FINISHED;
-    BroadcastRaw(_JobRecord(job));
-    BroadcastMessage("JOB", job.id,
-                     job.state == Job::STATE_FINISHED ? job.name + " finished"
-                                                      : SFormat("%s at %d%%", job.name.c_str(), job.progress));
+    _StreamJob(job);
+    _StreamMessage("JOB", job.id,
+                   job.state == Job::STATE_FINISHED ? job.name + " finished"
+                                                    : SFormat("%s at %d%%", job.name.c_str(), job.progress));
 }
 
-void SimulatedMaster::Impl::_NewJob()
+void SimulatedMaster::Impl::_SubmitJob()
 {
     static const char* const k_Names[] = {"shot", "asset", "comp", "sim", "lookdev"};
-    if (int(m_Jobs.size()) >= k_MaxJobs)
+    int waiting = 0;
+    for (const SimJob& job : m_Jobs)
+        waiting += job.state == Job::STATE_WAITING;
+    auto oldestFinished = std::find_if(m_Jobs.begin(), m_Jobs.end(),
+                                       [](const SimJob& job) { return job.state == Job::STATE_FINISHED; });
+    bool full = int(m_Jobs.size()) >= SimulatedMaster::k_MaxLiveJobs;
+    // With a long queue (or a full farm of unfinished jobs) the engines work
+    // instead; that always has something to do then.
+    if (waiting >= k_MaxWaitingJobs || (full && oldestFinished == m_Jobs.end()))
+    {
+        _AdvanceJobs();
         return;
-    int number = ++m_JobsCreated;
-    String name = SFormat("%s_%03d", k_Names[_RandomInt(0, 4)], number * 10);
+    }
+    if (full)
+    {
+        unsigned retired = oldestFinished->number;
+        m_Jobs.erase(oldestFinished);
+        _StreamGone(retired);
+    }
+    unsigned number = ++m_JobsCreated;
+    String name = SFormat("%s_%03u", k_Names[_RandomInt(0, 4)], number * 10);
     int product = _RandomInt(0, SimulatedMaster::k_ProductCount - 1);
-    m_Jobs.push_back({MakeID(2, unsigned(number)), name, product, Job::STATE_WAITING, 0, "/tmp/dravik-renders/" + name});
-    BroadcastRaw(_JobRecord(m_Jobs.back()));
-    BroadcastMessage("JOB", m_Jobs.back().id, name + " submitted");
+    m_Jobs.push_back(
+        {number, MakeID(2, number), name, product, Job::STATE_WAITING, 0, "/tmp/dravik-renders/" + name});
+    _StreamJob(m_Jobs.back());
+    _StreamMessage("JOB", m_Jobs.back().id, name + " submitted");
 }
 
 // ---------------------------------------------------------------- public face
@@ -524,6 +706,11 @@ SimulatedMaster::SimulatedMaster(uint32_t seed, double messagesPerSecond)
 }
 
 SimulatedMaster::~SimulatedMaster() = default;
+
+void SimulatedMaster::SetListenPort(int port)
+{
+    m_Impl->m_ListenPort = port;
+}
 
 bool SimulatedMaster::Start()
 {
@@ -589,4 +776,14 @@ int SimulatedMaster::GetClientCount() const
 int SimulatedMaster::GetAcceptedCount() const
 {
     return m_Impl->m_Accepted;
+}
+
+uint64_t SimulatedMaster::GetSkippedCount() const
+{
+    return m_Impl->m_SkippedTotal;
+}
+
+uint64_t SimulatedMaster::GetPeakBacklog() const
+{
+    return m_Impl->m_PeakBacklog;
 }

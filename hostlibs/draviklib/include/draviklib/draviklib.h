@@ -13,6 +13,11 @@
 
 // ---------------------------------------------------------------- messages
 
+namespace draviklib_detail
+{
+class MessageQueue;
+}
+
 /// A message from the master.
 class Message
 {
@@ -36,10 +41,13 @@ public:
     const UID& GetSubject() const { return m_Subject; }
 
 private:
+    friend class draviklib_detail::MessageQueue;
+
     Kind m_Kind;
     uint64_t m_Sequence;
     String m_Text;
     UID m_Subject;
+    uint64_t m_Arrival = 0;  // place in the client's arrival order; 0 until queued
 };
 
 /// The master's request to end the program.
@@ -292,10 +300,6 @@ public:
 
 class Messenger;
 class SimulatedMaster;
-namespace draviklib_detail
-{
-class MessageQueue;
-}
 
 /// Key (section "Window") of the option that switches auto-completion of
 /// text fields on, and its default.
@@ -338,14 +342,16 @@ typedef boost::function<void(const boost::shared_ptr<Message>&)> MessageHandler;
 ///
 /// Command line: "--options FILE" (default: "<program name>.ini" in the
 /// user's settings branch), "--component NAME" (the name under which the
-/// program answers requests; default: the application's name), "--master
+/// program answers requests; default: the program's name), "--master
 /// HOST:PORT" (default: an embedded simulated master in this process),
 /// "--stream-rate N" (messages per second of the embedded master; default 4,
 /// 0 = only what is asked for).
 class DravikClientApp : public DravikApp, public HasSlots<ThreadPolicy::LocalThreaded>
 {
 public:
-    explicit DravikClientApp(const String& name = "Dravik");
+    /// Without a name, the program's name comes from its command line at
+    /// Startup (see Application).
+    explicit DravikClientApp(const String& name = String());
     ~DravikClientApp() override;
 
     /// Reads the command line, opens the options, starts the request socket,
@@ -368,9 +374,19 @@ public:
     bool DispatchMessage();
     /// Hands one message to all handlers on the calling thread.
     void CallMessageHandlers(const boost::shared_ptr<Message>& message);
-    /// Puts a message back at the head of the waiting queue.
+    /// Puts a message taken out of the queue back in its place in arrival
+    /// order, ahead of every message that arrived after it (a message that
+    /// never was queued goes to the head).
     void RequeueMessage(const boost::shared_ptr<Message>& message);
     size_t GetWaitingMessageCount() const;
+
+    /// When the host falls behind, at most this many messages wait: the
+    /// messenger then stops reading from the master until the host has
+    /// worked the backlog down to three quarters, so the rest stays with the
+    /// master (TCP flow control) and nothing is dropped or delivered twice.
+    static const size_t k_DefaultMaxWaitingMessages = 20000;
+    void SetMaxWaitingMessages(size_t count);
+    size_t GetMaxWaitingMessages() const;
 
     /// Handlers are called in registration order; returns an id for removal.
     int AddMessageHandler(const MessageHandler& handler);
@@ -387,8 +403,12 @@ public:
 
 private:
     friend class Messenger;
-    /// Called on the messenger thread for each message received.
-    void _Received(const boost::shared_ptr<Message>& message);
+    /// Called on the messenger thread for each message received. Waits while
+    /// the queue is full and keepWaiting holds; false when it stopped
+    /// waiting without queuing the message (the messenger is stopping).
+    bool _Received(const boost::shared_ptr<Message>& message, const std::atomic<bool>& keepWaiting);
+    /// Ends a wait of _Received at once (the messenger is stopping).
+    void _WakeReceiver();
 
     bool m_Started = false;
     String m_ComponentName;
