@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <map>
 #include <string>
+#include <vector>
 
 #include <wx/dcmemory.h>
 #include <wx/dialog.h>
@@ -107,6 +108,20 @@ wxImage Snapshot(Control* control)
 wxColour At(const wxImage& image, int x, int y)
 {
     return wxColour(image.GetRed(x, y), image.GetGreen(x, y), image.GetBlue(x, y));
+}
+
+/// The idle time that the program's event loop has after each batch of
+/// events (the harness's waits do not have it).
+void GoIdle()
+{
+    wxTheApp->ProcessIdle();
+}
+
+/// The RGB bytes of a snapshot, for comparing two drawings.
+std::vector<unsigned char> Pixels(const wxImage& image)
+{
+    const unsigned char* data = image.GetData();
+    return std::vector<unsigned char>(data, data + 3 * image.GetWidth() * image.GetHeight());
 }
 
 /// Whether any pixel of the region is (nearly) the colour.
@@ -264,6 +279,54 @@ TEST_F(ButtonsTest, FocusHandsTheDefaultOverAndBack)
     EXPECT_EQ(Look(ok), NormalLook());
 }
 
+// The focused button remembers the default it took over, which may be
+// destroyed before the focus leaves: it used to be made the default again
+// after its end.
+TEST_F(ButtonsTest, FocusHandOverSurvivesDestroyedAndDisabledButtons)
+{
+    auto* ok = new wxsButton(m_Dialog, wxID_OK, "OK");
+    auto* cancel = new wxsButton(m_Dialog, wxID_CANCEL, "Cancel");
+    ok->SetDefault();
+    SendFocus(cancel, wxEVT_SET_FOCUS);
+    ASSERT_EQ(m_Dialog->GetDefaultItem(), cancel);
+    delete ok;
+    SendFocus(cancel, wxEVT_KILL_FOCUS);
+    EXPECT_EQ(m_Dialog->GetDefaultItem(), nullptr) << "nothing left to hand the default back to";
+    EXPECT_EQ(Look(cancel), NormalLook());
+    EXPECT_NE(cancel->GetFont().GetNumericWeight(), 700);
+
+    // A default chosen elsewhere while the focus is on a button stays.
+    auto* apply = new wxsButton(m_Dialog, wxID_APPLY, "Apply");
+    auto* help = new wxsButton(m_Dialog, wxID_HELP, "Help");
+    apply->SetDefault();
+    SendFocus(cancel, wxEVT_SET_FOCUS);
+    help->SetDefault();
+    SendFocus(cancel, wxEVT_KILL_FOCUS);
+    EXPECT_EQ(m_Dialog->GetDefaultItem(), help);
+    EXPECT_EQ(Look(cancel), NormalLook());
+
+    // A focused default disabled and enabled again takes the default back,
+    // also when the focus left it meanwhile.
+    SendFocus(help, wxEVT_SET_FOCUS);
+    help->Disable();
+    SendFocus(help, wxEVT_KILL_FOCUS);
+    help->Enable();
+    EXPECT_EQ(m_Dialog->GetDefaultItem(), help);
+    EXPECT_EQ(Look(help), DefaultLook());
+
+    // A button disabled while it holds the default for the focus hands it back
+    // when the focus leaves, and keeps the normal look when enabled again.
+    SendFocus(cancel, wxEVT_SET_FOCUS);
+    cancel->Disable();
+    EXPECT_EQ(m_Dialog->GetDefaultItem(), nullptr);
+    SendFocus(cancel, wxEVT_KILL_FOCUS);
+    EXPECT_EQ(m_Dialog->GetDefaultItem(), help);
+    EXPECT_EQ(Look(help), DefaultLook());
+    cancel->Enable();
+    EXPECT_EQ(m_Dialog->GetDefaultItem(), help);
+    EXPECT_EQ(Look(cancel), NormalLook());
+}
+
 TEST_F(ButtonsTest, OneButtonEventPerClickAndPerReleasedKey)
 {
     auto* ok = new wxsButton(m_Dialog, wxID_OK, "OK");
@@ -410,4 +473,49 @@ TEST_F(ButtonsTest, CheckBoxDrawsHoverAndValueInSchemeColours)
 
     box->Enable(false);
     EXPECT_TRUE(RegionHas(Snapshot(box), label, Scheme(COLOR_TEXT_DISABLED)));
+}
+
+// The toolkit greys its own controls out inside a disabled parent, and tells
+// the children nothing: the drawn ones must notice and look disabled too.
+TEST_F(ButtonsTest, ButtonsInADisabledPanelLookAsIfDisabledThemselves)
+{
+    auto* panel = new wxPanel(m_Dialog);  // a plain toolkit panel
+    auto* ok = new TestButton(panel, wxID_OK, "MMMM");
+    auto* box = new TestCheckBox(panel, wxID_ANY, "MMMM");
+    box->SetValue(true);
+    box->SetSize(120, box->GetMaxSize().y);
+    const auto pixels = [&] {
+        std::vector<unsigned char> both = Pixels(Snapshot(ok));
+        const std::vector<unsigned char> second = Pixels(Snapshot(box));
+        both.insert(both.end(), second.begin(), second.end());
+        return both;
+    };
+    const std::string enabledLook = NormalLook();
+    const std::string disabledLook = Look(COLOR_TEXT_DISABLED, 0, COLOR_FIELD, 0);
+    const std::vector<unsigned char> enabled = pixels();
+
+    ok->Disable();
+    box->Disable();
+    const std::vector<unsigned char> disabled = pixels();
+    ASSERT_FALSE(disabled == enabled);
+    ok->Enable();
+    box->Enable();
+
+    panel->Disable();
+    EXPECT_TRUE(pixels() == disabled) << "drawn as when disabled themselves";
+    GoIdle();
+    EXPECT_EQ(Look(ok), disabledLook);
+
+    panel->Enable();
+    EXPECT_TRUE(pixels() == enabled);
+    GoIdle();
+    EXPECT_EQ(Look(ok), enabledLook);
+
+    // The button's own flag still counts once the panel is enabled again.
+    panel->Disable();
+    ok->Disable();
+    panel->Enable();
+    GoIdle();
+    EXPECT_EQ(Look(ok), disabledLook);
+    EXPECT_TRUE(RegionHas(Snapshot(ok), wxRect(ok->GetClientSize()), Scheme(COLOR_TEXT_DISABLED)));
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <boost/make_shared.hpp>
+#include <wx/dcclient.h>
 #include <wx/dcmemory.h>
 #include <wx/frame.h>
 
@@ -57,6 +58,25 @@ std::vector<wxString> Completions(wxsAutoCompleter& completer, const wxString& p
 wxColour Pixel(const wxImage& image, int x, int y)
 {
     return wxColour(image.GetRed(x, y), image.GetGreen(x, y), image.GetBlue(x, y));
+}
+
+/// The idle time that the program's event loop has after each batch of
+/// events (the harness's waits do not have it).
+void GoIdle()
+{
+    wxTheApp->ProcessIdle();
+}
+
+/// The colour on the screen at a point of a window's client area.
+wxColour OnScreen(wxWindow* window, const wxPoint& at)
+{
+    wxBitmap bitmap(1, 1, 24);
+    {
+        wxClientDC screen(window);
+        wxMemoryDC dc(bitmap);
+        dc.Blit(0, 0, 1, 1, &screen, at.x, at.y);
+    }
+    return Pixel(bitmap.ConvertToImage(), 0, 0);
 }
 
 /// A frame with a colour-managed panel to put the windows under test on.
@@ -484,6 +504,52 @@ TEST_F(TextCtrlTest, ColoursFollowEnabledAndReadOnlyState)
     EXPECT_TRUE(readOnly->Disable());
     EXPECT_EQ(text, readOnly->GetForegroundColour());
     EXPECT_EQ(wxsGetColor(COLOR_BACKGROUND_LIGHT), readOnly->GetBackgroundColour());
+}
+
+// The toolkit greys its own controls out inside a disabled parent and tells
+// the children nothing: explicit scheme colours would hide that.
+TEST_F(TextCtrlTest, FieldAndLabelInADisabledParentLookAsIfDisabledThemselves)
+{
+    auto* parent = new wxPanel(m_Panel, wxID_ANY, wxPoint(0, 0), wxSize(400, 120));  // plain toolkit panel
+    auto* text = new wxsTextCtrl(parent, wxID_ANY, "abc", wxPoint(10, 10), wxSize(200, -1));
+    auto* label = new wxsStaticText(parent, wxID_ANY, "label", wxPoint(10, 60));
+    const auto looks = [&] {
+        return std::vector<wxColour>{text->GetForegroundColour(), text->GetBackgroundColour(),
+                                     text->GetDefaultStyle().GetTextColour(), label->GetForegroundColour(),
+                                     label->GetBackgroundColour()};
+    };
+    const std::vector<wxColour> enabled = looks();
+    const wxColour faded = BlendColour(wxsGetColor(COLOR_TEXT), wxsGetColor(COLOR_BACKGROUND), 0.3);
+    const std::vector<wxColour> disabled = {faded, wxsGetColor(COLOR_BACKGROUND), faded,
+                                            wxsGetColor(COLOR_TEXT_DISABLED),
+                                            AdjustColour(wxsGetColor(COLOR_BACKGROUND_LIGHT), 50, 50, 50)};
+
+    text->Disable();
+    label->Disable();
+    GoIdle();
+    EXPECT_EQ(disabled, looks()) << "disabled themselves";
+    text->Enable();
+    label->Enable();
+    GoIdle();
+    ASSERT_EQ(enabled, looks());
+
+    wxFocusEvent focus(wxEVT_SET_FOCUS);
+    Send(text, focus);
+    ASSERT_TRUE(Shown(text));
+    parent->Disable();
+    GoIdle();
+    EXPECT_EQ(disabled, looks()) << "inside a disabled parent";
+    EXPECT_FALSE(Shown(text));
+    // What reaches the screen: the field's background away from its text.
+    const wxPoint inField(text->GetPosition() + wxPoint(text->GetSize().x - 20, text->GetSize().y / 2));
+    EXPECT_TRUE(WaitUntil([&] { return OnScreen(parent, inField) == wxsGetColor(COLOR_BACKGROUND); }))
+        << OnScreen(parent, inField).GetAsString(wxC2S_CSS_SYNTAX);
+
+    parent->Enable();
+    GoIdle();
+    EXPECT_EQ(enabled, looks());
+    EXPECT_TRUE(WaitUntil([&] { return OnScreen(parent, inField) == wxsGetColor(COLOR_FIELD); }))
+        << OnScreen(parent, inField).GetAsString(wxC2S_CSS_SYNTAX);
 }
 
 // ---------------------------------------------------------------- completion

@@ -74,7 +74,7 @@ wxEND_EVENT_TABLE()
 wxsButton::wxsButton(wxWindow* parent, wxWindowID id, const wxString& label, const wxPoint& pos,
                      const wxSize& size, long style, const wxValidator& validator,
                      const wxString& name)
-    : m_oldDefault(nullptr), m_hilight(false), m_secondRelease(false)
+    : m_focusHandled(false), m_defaultWhenDisabled(false), m_hilight(false), m_secondRelease(false)
 {
     if (!(style & wxBORDER_MASK))
         style |= wxBORDER_NONE;
@@ -192,15 +192,17 @@ bool wxsButton::Enable(bool enable)
         wxTopLevelWindow* top = TopLevelOf(this);
         wxCHECK_MSG(top, false, "button without top level window?");
         if (top->GetDefaultItem() == this)
-            m_oldDefault = top->SetDefaultItem(nullptr);
+        {
+            top->SetDefaultItem(nullptr);
+            m_defaultWhenDisabled = true;
+        }
     }
     if (!wxControl::Enable(enable))
         return false;
     if (enable)
     {
-        const bool wasDefault = m_oldDefault == this;
-        if (wasDefault)
-            m_oldDefault = nullptr;
+        const bool wasDefault = m_defaultWhenDisabled;
+        m_defaultWhenDisabled = false;
         // When another item became the default meanwhile, that choice is newer
         // and stays; otherwise the button takes its default back.
         wxTopLevelWindow* top = TopLevelOf(this);
@@ -225,6 +227,7 @@ void wxsButton::Focus(wxFocusEvent& event)
         const bool hasDefault = top && top->GetDefaultItem();
         wxWindow* previous = hasDefault ? SetDefault() : this;
         m_oldDefault = previous;
+        m_focusHandled = true;
         if (previous == this)
             Hilight(true);
         else if (wxsButton* button = dynamic_cast<wxsButton*>(previous))
@@ -233,17 +236,28 @@ void wxsButton::Focus(wxFocusEvent& event)
     }
 
     // A focus loss without a gain before it has nothing to hand back.
-    if (!m_oldDefault)
+    if (!m_focusHandled)
         return;
-    if (m_oldDefault != this)
-    {
-        SetNormal();
-        if (wxsButton* button = dynamic_cast<wxsButton*>(m_oldDefault))
-            button->SetDefault();
-    }
-    else
-        Hilight(false);
+    m_focusHandled = false;
+    wxWindow* const previous = m_oldDefault.get();
     m_oldDefault = nullptr;
+    if (previous == this)
+    {
+        Hilight(false);
+        return;
+    }
+    SetNormal();
+    // A default chosen elsewhere while this button had the focus is newer and
+    // stays. Otherwise the default goes back, or, when the earlier default
+    // was destroyed meanwhile, the window is left without one.
+    wxTopLevelWindow* top = TopLevelOf(this);
+    wxWindow* const current = top ? top->GetDefaultItem() : nullptr;
+    if (!top || (current && current != this))
+        return;
+    if (wxsButton* button = dynamic_cast<wxsButton*>(previous))
+        button->SetDefault();
+    else
+        top->SetDefaultItem(previous);
 }
 
 void wxsButton::Mouse(wxMouseEvent& event)
@@ -281,14 +295,14 @@ void wxsButton::Render(wxDC& dc)
 {
     const wxSize size = GetClientSize();
     // The fill keeps the enabled background slot even while disabled; only the
-    // text takes the disabled colour.
+    // text takes the disabled colour, also inside a disabled parent.
     int modifier = 0;
     const ColorName background = GetBGColor(&modifier);
     FillClient(dc, size, SchemeColour(background, COLOR_BACKGROUND, modifier));
 
     const wxString text = GetLabelText();
     dc.SetFont(GetFont());
-    dc.SetTextForeground(GetForegroundColour());
+    dc.SetTextForeground(CurrentFGColour());
     dc.SetBackgroundMode(wxBRUSHSTYLE_TRANSPARENT);
     const wxSize extent = dc.GetTextExtent(text);
     dc.DrawText(text, (size.x - extent.x) / 2, (size.y - extent.y) / 2);

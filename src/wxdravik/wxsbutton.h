@@ -9,6 +9,7 @@
 #include <wx/dc.h>
 #include <wx/radiobut.h>
 #include <wx/validate.h>
+#include <wx/weakref.h>
 
 #include "wxdravik/wxcolorscheme.h"
 #include "wxdravik/wxscolormanaged.h"
@@ -51,7 +52,14 @@ protected:
     void Move(wxMoveEvent& event);
     void Size(wxSizeEvent& event);
 
-    wxWindow* m_oldDefault;  // not owned
+    /// The default item this button took over on getting the focus (itself
+    /// when there was none to take), handed back when the focus leaves. Weak:
+    /// a window destroyed meanwhile is simply forgotten.
+    wxWeakRef<wxWindow> m_oldDefault;
+    /// Between a focus gain that was handled and its loss.
+    bool m_focusHandled;
+    /// The button gave the default up when it was disabled.
+    bool m_defaultWhenDisabled;
     bool m_hilight;
     /// The next left-button release ends a double click and sends nothing.
     bool m_secondRelease;

@@ -15,7 +15,8 @@ wxsColorManaged::wxsColorManaged()
       m_BGModifier(0),
       m_DisabledFGModifier(0),
       m_DisabledBGModifier(k_DisabledBackgroundModifier),
-      m_Window(nullptr)
+      m_Window(nullptr),
+      m_AppliedEnabled(true)
 {
 }
 
@@ -30,6 +31,7 @@ void wxsColorManaged::Manage(wxWindow* window)
     if (!window)
         return;
     window->Bind(wxEVT_SYS_COLOUR_CHANGED, &wxsColorManaged::wxsHandleSysColorChanged, this);
+    window->Bind(wxEVT_IDLE, &wxsColorManaged::wxsHandleIdle, this);
 
     // The cross-cast also finds the mixin part of a dialog of the dialog base.
     const wxsColorManaged* source = dynamic_cast<const wxsColorManaged*>(window->GetParent());
@@ -116,24 +118,48 @@ ColorName wxsColorManaged::GetDisabledBGColor(int* modifier) const
     return Slot(m_DisabledBG, m_DisabledBGModifier, modifier);
 }
 
+wxColour wxsColorManaged::Colour(bool foreground, bool enabled) const
+{
+    ColorName name;
+    int modifier;
+    if (foreground)
+    {
+        name = enabled ? m_FG : m_DisabledFG;
+        modifier = enabled ? m_FGModifier : m_DisabledFGModifier;
+    }
+    else
+    {
+        name = enabled ? m_BG : m_DisabledBG;
+        modifier = enabled ? m_BGModifier : m_DisabledBGModifier;
+    }
+    wxColour colour = wxsGetColor(name);
+    // Only a custom colour read from a bad text can be invalid.
+    if (!colour.IsOk())
+    {
+        if (foreground)
+            colour = wxsGetColor(enabled ? COLOR_TEXT : COLOR_TEXT_DISABLED);
+        else
+            colour = wxsGetColor(enabled ? COLOR_BACKGROUND : COLOR_BACKGROUND_LIGHT);
+    }
+    return AdjustColour(colour, modifier, modifier, modifier);
+}
+
+wxColour wxsColorManaged::CurrentFGColour() const
+{
+    return Colour(true, !m_Window || m_Window->IsEnabled());
+}
+
 void wxsColorManaged::RefreshColors() const
 {
     if (!m_Window)
         return;
+    // IsEnabled, not IsThisEnabled: inside a disabled parent the window looks
+    // disabled too, as the toolkit's own controls do.
     const bool enabled = m_Window->IsEnabled();
-    wxColour foreground = wxsGetColor(enabled ? m_FG : m_DisabledFG);
-    wxColour background = wxsGetColor(enabled ? m_BG : m_DisabledBG);
-    // Only a custom colour read from a bad text can be invalid.
-    if (!foreground.IsOk())
-        foreground = wxsGetColor(enabled ? COLOR_TEXT : COLOR_TEXT_DISABLED);
-    if (!background.IsOk())
-        background = wxsGetColor(enabled ? COLOR_BACKGROUND : COLOR_BACKGROUND_LIGHT);
-    const int fgModifier = enabled ? m_FGModifier : m_DisabledFGModifier;
-    const int bgModifier = enabled ? m_BGModifier : m_DisabledBGModifier;
-
+    m_AppliedEnabled = enabled;
     m_Window->Freeze();
-    m_Window->SetForegroundColour(AdjustColour(foreground, fgModifier, fgModifier, fgModifier));
-    m_Window->SetBackgroundColour(AdjustColour(background, bgModifier, bgModifier, bgModifier));
+    m_Window->SetForegroundColour(Colour(true, enabled));
+    m_Window->SetBackgroundColour(Colour(false, enabled));
     m_Window->Thaw();
 }
 
@@ -143,4 +169,16 @@ void wxsColorManaged::wxsHandleSysColorChanged(wxSysColourChangedEvent& event)
     // children.
     event.Skip();
     RefreshColors();
+}
+
+void wxsColorManaged::wxsHandleIdle(wxIdleEvent& event)
+{
+    event.Skip();
+    // A parent's change of state reaches no code of its children (GTK passes
+    // it on natively), so the state is compared once the program is idle.
+    if (m_Window && m_Window->IsEnabled() != m_AppliedEnabled)
+    {
+        RefreshColors();
+        m_Window->Refresh();
+    }
 }

@@ -9,8 +9,10 @@
 
 /// Ties one window to four ColorNames (foreground and background, enabled
 /// and disabled), each with a brightness modifier, and re-reads them whenever
-/// the window gets a system-colour-changed event. A window whose parent is
-/// colour-managed starts with its parent's names.
+/// the window gets a system-colour-changed event and, when the program next
+/// goes idle, after the window's effective enabled state changed (its own flag
+/// or a parent's). A window whose parent is colour-managed starts with its
+/// parent's names.
 class WXDRAVIK_API wxsColorManaged
 {
 public:
@@ -38,8 +40,18 @@ public:
     /// Applies the colours of the window's current enabled state.
     void RefreshColors() const;
 
+    /// The foreground colour of the window's current effective enabled state
+    /// (parents included), as RefreshColors applies it. Drawing code reads
+    /// this rather than the window's colour, which lags behind a parent's
+    /// change until the next idle time.
+    wxColour CurrentFGColour() const;
+
 private:
     void wxsHandleSysColorChanged(wxSysColourChangedEvent& event);
+    void wxsHandleIdle(wxIdleEvent& event);
+    /// The slot colour for the given state, with the fallback of an invalid
+    /// custom colour and the slot's modifier applied.
+    wxColour Colour(bool foreground, bool enabled) const;
 
     ColorName m_FG;
     ColorName m_BG;
@@ -50,4 +62,6 @@ private:
     int m_DisabledFGModifier;
     int m_DisabledBGModifier;
     wxWindow* m_Window;  // not owned
+    /// The enabled state the window's colours were last applied for.
+    mutable bool m_AppliedEnabled;
 };

@@ -81,6 +81,7 @@ const Vocabulary& TheVocabulary()
 
 wxBEGIN_EVENT_TABLE(wxsTextCtrl, wxTextCtrl)
     EVT_SYS_COLOUR_CHANGED(wxsTextCtrl::OnSysColorChange)
+    EVT_IDLE(wxsTextCtrl::Idle)
     EVT_BUTTON(wxID_ANY, wxsTextCtrl::OnClearButton)
     EVT_MOTION(wxsTextCtrl::Mouse)
     EVT_LEAVE_WINDOW(wxsTextCtrl::Mouse)
@@ -104,7 +105,8 @@ long PlatformStyle(long style)
 
 wxsTextCtrl::wxsTextCtrl(wxWindow* parent, wxWindowID id, const wxString& value, const wxPoint& pos,
                          const wxSize& size, long style, const wxValidator& validator, const wxString& name)
-    : wxTextCtrl(parent, id, value, pos, size, PlatformStyle(style), validator, name), m_HasAutoCompleter(false)
+    : wxTextCtrl(parent, id, value, pos, size, PlatformStyle(style), validator, name), m_HasAutoCompleter(false),
+      m_ColoursEnabled(true)
 {
     _ApplyColors();
 
@@ -147,7 +149,7 @@ bool wxsTextCtrl::Enable(bool enable)
     if (!wxTextCtrl::Enable(enable))
         return false;
     _ApplyColors();
-    if (!enable)
+    if (!IsEnabled())
         _ShowClearButton(false);
     Refresh();
     return true;
@@ -159,11 +161,25 @@ void wxsTextCtrl::OnSysColorChange(wxSysColourChangedEvent& event)
     _ApplyColors();
 }
 
+void wxsTextCtrl::Idle(wxIdleEvent& event)
+{
+    event.Skip();
+    // The toolkit tells a window nothing when a parent changes its state.
+    if (IsEnabled() == m_ColoursEnabled)
+        return;
+    _ApplyColors();
+    if (!IsEnabled())
+        _ShowClearButton(false);
+    Refresh();
+}
+
 void wxsTextCtrl::_ApplyColors()
 {
     wxColour foreground = wxsGetColor(COLOR_TEXT);
     wxColour background = wxsGetColor(COLOR_FIELD);
-    if (!IsEnabled())
+    // The effective state: a field inside a disabled parent looks disabled.
+    m_ColoursEnabled = IsEnabled();
+    if (!m_ColoursEnabled)
     {
         if (HasFlag(wxTE_READONLY))
         {

@@ -32,7 +32,9 @@ public:
                 const wxString& name = wxTextCtrlNameStr);
     ~wxsTextCtrl() override;
 
-    /// Recolours on a change; returns whether the enabled state changed.
+    /// Recolours on a change; returns whether the enabled state changed. The
+    /// colours follow the effective state: inside a disabled parent the field
+    /// looks disabled (from the next idle time on) whatever its own flag.
     bool Enable(bool enable = true) override;
 
     /// True when the constructor handed a completer to the control.
@@ -43,6 +45,8 @@ public:
 
 protected:
     void OnSysColorChange(wxSysColourChangedEvent& event);
+    /// Recolours when a parent's change has changed the effective state.
+    void Idle(wxIdleEvent& event);
     void OnClearButton(wxCommandEvent& event);
     void Mouse(wxMouseEvent& event);
     void GotFocus(wxFocusEvent& event);
@@ -63,6 +67,8 @@ private:
 
     wxWeakRef<wxsButton> m_ClearButton;  // owned by the parent window
     bool m_HasAutoCompleter;
+    /// The enabled state the colours were last applied for.
+    bool m_ColoursEnabled;
 
     wxDECLARE_EVENT_TABLE();
 };

@@ -323,7 +323,7 @@ void wxsDateTimeCtrl::_EnablePickers()
     const bool never = m_Never->GetValue();
     m_Date->Enable(!never);
     m_Time->Enable(!never);
-    // The mixin does not watch the enabled state.
+    // Now rather than at the next idle time, when the mixin would.
     m_Date->RefreshColors();
     m_Time->RefreshColors();
 }

@@ -85,8 +85,8 @@ WXDRAVIK_API void _ColourInnerWindows(wxWindow* window, const wxColour& colour, 
 /// A toolkit picker in the scheme's colours. The picker is built from inner
 /// windows that keep the platform's colours unless they are told too, and
 /// their explicit colours hide the platform's disabled look, so the disabled
-/// colours are applied on every change of the enabled state (also when a
-/// parent is disabled).
+/// colours are applied on every change of the enabled state: at once for the
+/// picker's own, at the next idle time for a parent's (through the mixin).
 template <class Picker>
 class _SchemePicker : public Picker, public wxsColorManaged
 {
