@@ -37,3 +37,18 @@ dravik_add_test(wxdravik_buttons_test
 dravik_add_test(wxdravik_wrappers_test
   SOURCES wxdravik_wrappers_test.cpp
   LIBS dravik_gui_harness)
+
+# Window placement, the open-windows menu and the desktop helpers.
+dravik_add_test(wxdravik_desktop_test
+  SOURCES wxdravik_desktop_test.cpp
+  LIBS dravik_gui_harness)
+
+# The frame base: main and secondary frames, tracked placement, colour changes.
+dravik_add_test(wxdravik_frame_test
+  SOURCES wxdravik_frame_test.cpp
+  LIBS dravik_gui_harness)
+
+# The dialog base, confirmations, the message box and the text prompt.
+dravik_add_test(wxdravik_dialog_test
+  SOURCES wxdravik_dialog_test.cpp
+  LIBS dravik_gui_harness)

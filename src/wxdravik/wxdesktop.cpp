@@ -34,6 +34,36 @@ void wxOpenUserWindow(wxTopLevelWindow* window, const String& group)
     s_OpenWindows.push_back({window, group.Empty() ? String() : String("   ") + group});
 }
 
+// Stubs until the desktop helpers are built.
+void wxSetWindowPos(wxWindow* window, const String&, int)
+{
+    if (window)
+        window->CenterOnParent(wxBOTH);
+}
+
+void wxSaveWindowPos(wxWindow*, const String&) {}
+
+wxMenu* wxGetOpenWindowMenu()
+{
+    static wxMenu* s_Menu = new wxMenu;
+    return s_Menu;
+}
+
+bool wxCopyTextToClipboard(const String&)
+{
+    return false;
+}
+
+bool ParentIsActive(wxWindow*)
+{
+    return false;
+}
+
+bool _ParseWindowPos(const String&, wxRect&)
+{
+    return false;
+}
+
 void wxExploreFolder(const Path& path)
 {
     (void)path;

@@ -1,0 +1,2 @@
+// Placeholder: the tests of this area are being written.
+#include "harness/gui_harness.h"
