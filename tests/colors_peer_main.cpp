@@ -14,7 +14,6 @@
 #include <cstdio>
 #include <string>
 
-#include <wx/frame.h>
 #include <wx/panel.h>
 #include <wx/thread.h>
 #include <wx/timer.h>
@@ -25,10 +24,11 @@
 
 namespace
 {
-class PeerFrame : public wxFrame, public wxsColorManaged
+/// The main frame: it loads "Colors.ini" and answers "COLORS" itself.
+class PeerFrame : public wxDravikFrame
 {
 public:
-    PeerFrame() : wxFrame(nullptr, wxID_ANY, "colors peer") { Manage(this); }
+    PeerFrame() : wxDravikFrame("colors peer", wxDefaultPosition, wxSize(300, 200)) {}
 };
 
 class PeerPanel : public wxPanel, public wxsColorManaged
@@ -91,8 +91,6 @@ public:
             std::fflush(stdout);
             return false;
         }
-        wxsLoadColorScheme();
-        wxDravikFrame::RegisterColorRequestHandler();
         AddPipeHandler("BUSY", &BeBusy);
         Log::s_GlobalLog.SetLevel(LOG_DEBUG);
         m_LogObserver = Log::s_GlobalLog.AddObserver([](LogLevel, const String& text) {

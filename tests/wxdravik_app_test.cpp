@@ -561,7 +561,11 @@ TEST(AppKeyboard, ControlShiftCCentresTheLastActivatedWindow)
 TEST(AppRequests, ARejectedRequestIsReportedAndAnsweredAsNotHandled)
 {
     LogRecorder log;
+    // The user once ticked "Don't tell me again": the report is only logged.
+    OptionsFile& options = DravikApp::GetOptions();
+    options.SetValue("Confirm", "RequestFailed", true);
     EXPECT_FALSE(GetTestApp().RequestHasFailed("no such job"));
+    options.RemoveKey("Confirm", "RequestFailed");
     LogLevel level = LOG_DEBUG;
     EXPECT_TRUE(log.Saw("Master reports error:\nno such job", &level));
     EXPECT_EQ(level, LOG_INFO);

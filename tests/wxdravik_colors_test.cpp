@@ -19,6 +19,7 @@
 
 #include "harness/gui_harness.h"
 #include "wxdravik/wxdravikcolors.h"
+#include "wxdravik/wxdravikdlg.h"
 #include "wxdravik/wxdravikframe.h"
 
 using namespace dravik_test;
@@ -65,12 +66,6 @@ ColorScheme CurrentScheme()
 }
 
 // Windows with no colour code of their own.
-class ManagedFrame : public wxFrame, public wxsColorManaged
-{
-public:
-    explicit ManagedFrame(wxWindow* parent = nullptr) : wxFrame(parent, wxID_ANY, "managed") { Manage(this); }
-};
-
 class ManagedPanel : public wxPanel, public wxsColorManaged
 {
 public:
@@ -246,8 +241,10 @@ TEST_F(ColorsTest, BadColourTextsFallBackToTheSchemesTextAndBackground)
 
 TEST_F(ColorsTest, ManagedWindowDefaultsModifiersAndInheritance)
 {
-    std::unique_ptr<wxFrame> top(new wxFrame(nullptr, wxID_ANY, "plain"));
-    ManagedPanel* lone = new ManagedPanel(top.get());  // no managed parent
+    // A scheme change reaches the windows of the frames of the frame base.
+    ASSERT_EQ(nullptr, wxDravikFrame::s_Frame);
+    std::unique_ptr<wxDravikFrame> top(new wxDravikFrame("main", wxDefaultPosition, wxSize(300, 200)));
+    ManagedPanel* lone = new ManagedPanel(new wxPanel(top.get()));  // no managed parent
     EXPECT_EQ("235 235 235", Rgb(lone->GetForegroundColour()));
     EXPECT_EQ("72 72 72", Rgb(lone->GetBackgroundColour()));
     lone->Disable();
@@ -274,9 +271,14 @@ TEST_F(ColorsTest, ManagedWindowDefaultsModifiersAndInheritance)
 
 TEST_F(ColorsTest, ASchemeChangeReachesEveryLevelOnce)
 {
-    std::unique_ptr<ManagedFrame> frame(new ManagedFrame);
+    // The main frame, a secondary frame and a dialog: the three roads of a
+    // scheme change.
+    ASSERT_EQ(nullptr, wxDravikFrame::s_Frame);
+    std::unique_ptr<wxDravikFrame> frame(new wxDravikFrame("main", wxDefaultPosition, wxSize(300, 200)));
     ManagedText* text = new ManagedText(new ManagedPanel(new ManagedPanel(frame.get())));
-    ManagedText* secondaryText = new ManagedText(new ManagedFrame(frame.get()));
+    ManagedText* secondaryText = new ManagedText(new wxDravikFrame("secondary", wxDefaultPosition, wxSize(200, 100)));
+    std::unique_ptr<wxDravikDlg> dialog(new wxDravikDlg(frame.get(), "dialog", "ColorsDialog", false));
+    ManagedText* dialogText = new ManagedText(dialog.get());
     int* textChanges = CountColourChanges(text);
     int* secondaryChanges = CountColourChanges(secondaryText);
 
@@ -284,6 +286,7 @@ TEST_F(ColorsTest, ASchemeChangeReachesEveryLevelOnce)
     EXPECT_EQ("205 205 205", Rgb(text->GetForegroundColour()));
     EXPECT_EQ("32 32 32", Rgb(text->GetBackgroundColour()));
     EXPECT_EQ("32 32 32", Rgb(secondaryText->GetBackgroundColour()));
+    EXPECT_EQ("32 32 32", Rgb(dialogText->GetBackgroundColour()));
     EXPECT_EQ(1, *textChanges);
     EXPECT_EQ(1, *secondaryChanges);
 
@@ -293,7 +296,10 @@ TEST_F(ColorsTest, ASchemeChangeReachesEveryLevelOnce)
     wxDravikFrame::ProcessColorChange();
     EXPECT_EQ("52 52 52", Rgb(text->GetForegroundColour()));
     EXPECT_EQ("185 185 185", Rgb(text->GetBackgroundColour()));
+    EXPECT_EQ("185 185 185", Rgb(secondaryText->GetBackgroundColour()));
+    EXPECT_EQ("185 185 185", Rgb(dialogText->GetBackgroundColour()));
     EXPECT_EQ(2, *textChanges);
+    EXPECT_EQ(2, *secondaryChanges);
 }
 
 // ---------------------------------------------------------------- two programs

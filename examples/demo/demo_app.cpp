@@ -1,31 +1,44 @@
 // The demo host program: a small farm monitor built on the library. It runs
 // against the embedded simulated master unless "--master HOST:PORT" is given.
 //
+// The main window remembers its placement between runs; Farm > Jobs window
+// opens a secondary window, and the Window menu lists the open windows.
+//
 // "--screenshots DIR": once a few messages have arrived, save the main window
-// as PNG files into DIR, then ask the master to shut this program down, which
-// ends it through the same orderly path as a real shutdown request.
+// and the jobs window as PNG files into DIR, then ask the master to shut this
+// program down, which ends it through the same orderly path as a real
+// shutdown request.
 #include <wx/dcmemory.h>
 #include <wx/dcclient.h>
+#include <wx/dcscreen.h>
 #include <wx/filename.h>
 #include <wx/image.h>
 #include <wx/imagpng.h>
 #include <wx/frame.h>
 #include <wx/sizer.h>
 #include <wx/statusbr.h>
+#include <wx/menu.h>
 #include <wx/timer.h>
+#include <wx/weakref.h>
 
 #include "draviklib/simulated_master.h"
+#include "jobs_window.h"
 #include "message_board.h"
+#include "wxdravik/wxdesktop.h"
 #include "wxdravik/wxdravikapp.h"
+#include "wxdravik/wxdravikcolors.h"
+#include "wxdravik/wxdravikframe.h"
 #include "wxdravik/wxdravikstring.h"
 
 namespace
 {
 const int k_ShotTimerId = 100;
+const int k_JobsWindowId = 101;
 const int k_MessagesBeforeShots = 12;
 const int k_ShotDeadlineTicks = 60;  // ticks of 250 ms: give up waiting after 15 s
 
-/// The window as it stands on the screen; false when the screen cannot be read.
+/// The window as it stands on the screen, menu and status bar included;
+/// false when the screen cannot be read.
 bool SaveWindowShot(wxWindow& window, const wxString& path)
 {
     const wxRect rect = window.GetScreenRect();
@@ -33,9 +46,10 @@ bool SaveWindowShot(wxWindow& window, const wxString& path)
         return false;
     wxBitmap bitmap(rect.GetSize());
     {
-        wxWindowDC source(&window);
+        // A window's own DC covers its client area only.
+        wxScreenDC screen;
         wxMemoryDC dc(bitmap);
-        if (!dc.Blit(0, 0, rect.width, rect.height, &source, 0, 0))
+        if (!dc.Blit(0, 0, rect.width, rect.height, &screen, rect.x, rect.y))
             return false;
     }
     return bitmap.ConvertToImage().SaveFile(path, wxBITMAP_TYPE_PNG);
@@ -52,20 +66,62 @@ bool SaveBoardShot(const MessageBoard& board, const wxString& path)
     }
     return bitmap.ConvertToImage().SaveFile(path, wxBITMAP_TYPE_PNG);
 }
+
+/// A status bar in the scheme's colours: the toolkit's own keeps the
+/// desktop's, where the scheme's text colour may not show.
+class SchemeStatusBar : public wxStatusBar, public wxsColorManaged
+{
+public:
+    explicit SchemeStatusBar(wxWindow* parent) : wxStatusBar(parent, wxID_ANY)
+    {
+        Manage(this);
+        SetBGColor(COLOR_BACKGROUND_LIGHT);
+        RefreshColors();
+    }
+};
+
+/// The menu bar owns its menus and the library owns the open-windows menu,
+/// so the Window menu takes a copy of its items each time it opens.
+void CopyOpenWindowsMenu(wxMenu& target)
+{
+    while (target.GetMenuItemCount() > 0)
+        target.Destroy(target.FindItemByPosition(0));
+    for (const wxMenuItem* item : wxGetOpenWindowMenu()->GetMenuItems())
+    {
+        if (item->IsSeparator())
+        {
+            target.AppendSeparator();
+            continue;
+        }
+        wxMenuItem* copy = target.Append(item->GetId(), item->GetItemLabel(), item->GetHelp(), item->GetKind());
+        copy->Enable(item->IsEnabled());
+    }
+}
 }
 
-class DemoFrame : public wxFrame
+class DemoFrame : public wxDravikFrame
 {
 public:
     DemoFrame(const wxString& screenshots)
-        : wxFrame(nullptr, wxID_ANY, "wxDravik demo", wxDefaultPosition, wxSize(640, 520)),
+        : wxDravikFrame("wxDravik demo", wxDefaultPosition, wxSize(640, 520)),
           m_Screenshots(screenshots), m_ShotTimer(this, k_ShotTimerId)
     {
+        auto* farm = new wxMenu;  // owned by the menu bar
+        farm->Append(k_JobsWindowId, "&Jobs window\tCtrl+J", "Show the farm's jobs in a window of their own");
+        farm->AppendSeparator();
+        farm->Append(wxID_EXIT, "E&xit");
+        m_WindowMenu = new wxMenu;  // owned by the menu bar
+        CopyOpenWindowsMenu(*m_WindowMenu);
+        auto* bar = new wxMenuBar;  // owned by the frame
+        bar->Append(farm, "&Farm");
+        bar->Append(m_WindowMenu, "&Window");
+        SetMenuBar(bar);
+
         m_Board = new MessageBoard(this);  // owned by the frame
         auto* sizer = new wxBoxSizer(wxVERTICAL);
         sizer->Add(m_Board, 1, wxEXPAND);
         SetSizer(sizer);
-        CreateStatusBar();
+        SetStatusBar(new SchemeStatusBar(this));  // owned by the frame
         // The link may have come up before this window existed.
         const bool connected = wxGetDravikApp()->IsConnected();
         m_Board->SetConnected(connected);
@@ -74,6 +130,17 @@ public:
             m_ShotTimer.Start(250);
         m_HandlerId = wxGetDravikApp()->AddMessageHandler(
             [this](const boost::shared_ptr<Message>& message) { OnFarmMessage(message); });
+        FinishedBuilding();
+        // Where the user left the window last time, on a screen that still exists.
+        LoadWindowPosition();
+    }
+
+    void ShowJobsWindow()
+    {
+        if (!m_Jobs)
+            m_Jobs = new JobsWindow;  // a secondary frame: destroyed with this one
+        m_Jobs->Show();
+        m_Jobs->Raise();
     }
 
     ~DemoFrame() override { wxGetDravikApp()->RemoveMessageHandler(m_HandlerId); }
@@ -99,19 +166,37 @@ private:
     {
         LogSystem("Demo main window closing");
         m_ShotTimer.Stop();
+        SaveWindowPosition();
         Destroy();
+    }
+    void OnJobsWindow(wxCommandEvent&) { ShowJobsWindow(); }
+    void OnExit(wxCommandEvent&) { Close(); }
+    void OnMenuOpen(wxMenuEvent& event)
+    {
+        event.Skip();
+        if (event.GetMenu() == m_WindowMenu)
+            CopyOpenWindowsMenu(*m_WindowMenu);
     }
     void OnShotTimer(wxTimerEvent&)
     {
         ++m_ShotTicks;
-        if (m_Board->GetMessageCount() < k_MessagesBeforeShots && m_ShotTicks < k_ShotDeadlineTicks)
+        if (!m_MainShotTaken)
+        {
+            if (m_Board->GetMessageCount() < k_MessagesBeforeShots && m_ShotTicks < k_ShotDeadlineTicks)
+                return;
+            SaveShot(*this, "demo-main.png", m_Board);
+            m_MainShotTaken = true;
+            // Beside the main window rather than over it, then a moment to paint.
+            ShowJobsWindow();
+            m_Jobs->Move(GetScreenRect().GetRight() + 12, GetScreenRect().GetTop());
+            m_ShotTicks = 0;
+            return;
+        }
+        if (m_ShotTicks < 2)
             return;
         m_ShotTimer.Stop();
-        const wxString path = wxFileName(m_Screenshots, "demo-main.png").GetFullPath();
-        if (SaveWindowShot(*this, path) || SaveBoardShot(*m_Board, path))
-            LogSystem(String("Demo screenshot saved: ") + wxsFromWx(path));
-        else
-            LogWarning(String("Demo screenshot could not be saved: ") + wxsFromWx(path));
+        if (m_Jobs)
+            SaveShot(*m_Jobs, "demo-jobs.png", nullptr);
         // End through the master's shutdown request, as a farm operator would.
         if (SimulatedMaster* master = wxGetDravikApp()->GetSimulatedMaster())
             master->SendShutdown("demo finished");
@@ -119,21 +204,36 @@ private:
             Close();
     }
 
+    void SaveShot(wxWindow& window, const wxString& name, const MessageBoard* fallback)
+    {
+        const wxString path = wxFileName(m_Screenshots, name).GetFullPath();
+        if (SaveWindowShot(window, path) || (fallback && SaveBoardShot(*fallback, path)))
+            LogSystem(String("Demo screenshot saved: ") + wxsFromWx(path));
+        else
+            LogWarning(String("Demo screenshot could not be saved: ") + wxsFromWx(path));
+    }
+
     wxString m_Screenshots;
     MessageBoard* m_Board;
+    wxMenu* m_WindowMenu;
+    wxWeakRef<JobsWindow> m_Jobs;  // closed by the user at any time
     wxTimer m_ShotTimer;
     int m_ShotTicks = 0;
+    bool m_MainShotTaken = false;
     int m_HandlerId = 0;
 
     wxDECLARE_EVENT_TABLE();
 };
 
 // clang-format off
-wxBEGIN_EVENT_TABLE(DemoFrame, wxFrame)
+wxBEGIN_EVENT_TABLE(DemoFrame, wxDravikFrame)
     EVT_COMMAND(wxID_ANY, wxDRAVIK_CONNECT_EVENT, DemoFrame::OnConnect)
     EVT_COMMAND(wxID_ANY, wxDRAVIK_DISCONNECT_EVENT, DemoFrame::OnDisconnect)
     EVT_CLOSE(DemoFrame::OnClose)
     EVT_TIMER(k_ShotTimerId, DemoFrame::OnShotTimer)
+    EVT_MENU(k_JobsWindowId, DemoFrame::OnJobsWindow)
+    EVT_MENU(wxID_EXIT, DemoFrame::OnExit)
+    EVT_MENU_OPEN(DemoFrame::OnMenuOpen)
 wxEND_EVENT_TABLE()
 // clang-format on
 

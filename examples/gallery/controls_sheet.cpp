@@ -1,5 +1,7 @@
 #include "controls_sheet.h"
 
+#include "capture.h"
+
 #include <chrono>
 #include <functional>
 #include <vector>
@@ -177,21 +179,6 @@ private:
     }
 };
 
-/// Runs the event loop until nothing is pending (bounded), so the window has
-/// been mapped and painted before it is read back.
-void Settle()
-{
-    wxEventLoopBase* loop = wxEventLoopBase::GetActive();
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(600);
-    while (std::chrono::steady_clock::now() < deadline)
-    {
-        wxTheApp->ProcessPendingEvents();
-        if (loop && loop->Pending())
-            loop->Dispatch();
-        else if (loop)
-            loop->DispatchTimeout(20);
-    }
-}
 }
 
 wxBitmap CaptureControlsSheet(const wxString& heading)
@@ -202,18 +189,10 @@ wxBitmap CaptureControlsSheet(const wxString& heading)
     frame->Update();
     Settle();
 
-    const wxRect rect = frame->GetScreenRect();
-
-    wxBitmap bitmap(rect.GetSize(), 24);
-    bool read = false;
-    {
-        wxWindowDC window(frame);
-        wxMemoryDC dc(bitmap);
-        read = dc.Blit(0, 0, rect.width, rect.height, &window, 0, 0);
-    }
+    const wxBitmap bitmap = CaptureShownWindow(*frame);
     frame->Hide();
     frame->Destroy();
     wxTheApp->ProcessIdle();  // deletes the destroyed window now
     Settle();
-    return read ? bitmap : wxNullBitmap;
+    return bitmap;
 }

@@ -1,5 +1,6 @@
 // Draws one sheet per colour scheme with every element the theme renderer
-// paints, and saves each as "<scheme>.png":
+// paints, and saves each as "<scheme>.png"; then the live controls
+// ("controls-<scheme>.png") and the dialogs ("dialogs-<scheme>.png"):
 //
 //     dravik-gallery [output folder, default docs/gallery]
 //
@@ -19,6 +20,7 @@
 #include <wx/image.h>
 
 #include "controls_sheet.h"
+#include "dialogs_sheet.h"
 #include "wxdravik/wxdravikapp.h"
 #include "wxdravik/wxdravikcolors.h"
 
@@ -390,6 +392,18 @@ public:
             }
             else
                 printf("%s\n", (const char*)controlsPath.utf8_str());
+
+            const wxBitmap dialogs = CaptureDialogsSheet(wxString::Format("wxDravik dialogs: %s scheme", info.name));
+            const wxString dialogsPath =
+                wxFileName(m_Folder, wxString("dialogs-") + info.name + ".png").GetFullPath();
+            if (!dialogs.IsOk() || !dialogs.SaveFile(dialogsPath, wxBITMAP_TYPE_PNG))
+            {
+                fprintf(stderr, "dravik-gallery: cannot capture the dialogs into %s\n",
+                        (const char*)dialogsPath.utf8_str());
+                result = 1;
+            }
+            else
+                printf("%s\n", (const char*)dialogsPath.utf8_str());
         }
         return result;
     }

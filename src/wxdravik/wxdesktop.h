@@ -24,17 +24,19 @@ enum
 };
 
 /// Restores the position saved under name (section "Window"), moved right
-/// and down by offset; centres the window on its parent when there is none,
-/// it is malformed, or it would put a shown window on no display. Raises the
-/// window in every case.
+/// and down by offset, the size at most the desktop's; centres the window on
+/// its parent when there is none, it is malformed, or it would put a shown
+/// window on no display. Then raises the window if it is shown (raising maps
+/// a hidden one on GTK).
 WXDRAVIK_API void wxSetWindowPos(wxWindow* window, const String& name, int offset);
 /// Saves the window's position and size under name (section "Window") as
 /// "left, top, width, height".
 WXDRAVIK_API void wxSaveWindowPos(wxWindow* window, const String& name);
 
 /// Registers a window for the open-windows menu, under a group (empty: none);
-/// it leaves the registry when it is closed. A visible window smaller than
-/// 100 pixels either way is collected over the main window.
+/// it leaves the registry when it is closed (its first entry) or destroyed
+/// (all of them). A visible window smaller than 100 pixels either way is
+/// collected over the main window.
 WXDRAVIK_API void wxOpenUserWindow(wxTopLevelWindow* window, const String& group);
 /// The open-windows menu, rebuilt from the registry on every call. The
 /// library owns it: show it, never delete it.
@@ -52,8 +54,15 @@ WXDRAVIK_API bool wxCopyTextToClipboard(const String& text);
 WXDRAVIK_API bool ParentIsActive(wxWindow* window);
 
 /// Reads a saved position "left, top, width, height": true when at least
-/// four numbers were read (a fifth and more are ignored).
+/// four numbers were read (a fifth and more are ignored); a field without
+/// digits makes the value malformed. Values are clamped to what a window
+/// system can take: left and top to +-32767, width and height to at most
+/// 32767, and a width or height below 1 becomes -1 (the toolkit chooses).
 WXDRAVIK_API bool _ParseWindowPos(const String& text, wxRect& rect);
+/// The program wxExploreFolder starts with the folder as its only argument
+/// (default "xdg-open", looked up in PATH); returns the previous one. For
+/// tests, which must not open a real file browser.
+WXDRAVIK_API String _SetFolderOpener(const String& program);
 /// Forgets every registered window (the windows themselves stay).
 WXDRAVIK_API void _ClearOpenWindows();
 /// Number of windows in the open-windows registry.

@@ -3,6 +3,7 @@
 // modeless use, Enter and Escape, and the factories dialogs are built from.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <mutex>
 #include <set>
@@ -32,10 +33,17 @@ public:
     wxDravikDlg(wxWindow* parent, const wxString& title, const String& name, bool modal);
     virtual ~wxDravikDlg();
 
+    /// Second step of two-step creation: creates the window, then gives it
+    /// the scheme's colours (which need the window to exist).
+    bool Create(wxWindow* parent, wxWindowID id, const wxString& title, const wxPoint& pos = wxDefaultPosition,
+                const wxSize& size = wxDefaultSize, long style = wxDEFAULT_DIALOG_STYLE,
+                const wxString& name = wxDialogNameStr);
+
     /// Whether Enter and Escape are handled by the dialog (default true).
     void HandleEscapeKey(bool handle) { m_HandleEscapeKey = handle; }
 
-    /// Destroys every open dialog (GUI thread).
+    /// Destroys every open dialog (GUI thread); one in its modal loop is
+    /// ended instead and left to the code that showed it.
     static void CloseAll();
     /// Closes every open dialog as if the user had, on the GUI thread;
     /// callable from any thread.
@@ -94,11 +102,23 @@ protected:
 
 private:
     void _Register(const String& name, bool modal);
+    /// Whether this very dialog (not a later one at the same address) is
+    /// still registered.
+    static bool _IsRegistered(const wxDravikDlg* dialog, uint64_t serial);
+    /// Ends the dialog with code: the modal loop when it runs, else hides it
+    /// (a dialog that already ended keeps its first code).
+    void _EndDialog(int code);
+    /// Registers the colour-managed part once the window exists.
+    void _ManageColours();
 
     String m_Name;
     int m_Cascade = 0;
     bool m_Modal = false;
     bool m_HandleEscapeKey = true;
+    bool m_ColoursManaged = false;
+    /// Set once under s_DialogsMutex before the dialog is registered.
+    uint64_t m_Serial = 0;
+    static uint64_t s_NextSerial;  // guarded by s_DialogsMutex
 
     /// Per name, the number of live dialogs built with it (GUI thread).
     static std::map<String, int> s_NameCounts;
