@@ -341,12 +341,17 @@ TEST_F(BridgeTest, AMessagePostedWhileTheMainWindowGoesIsStillDispatched)
     TestApp& app = GetTestApp();
     CreateFrame();
     m_Tally = std::make_unique<MessageTally>(1);
+    // The start-up's greeting left a look for the main window queued: run it,
+    // so the only event pending below is the message's.
+    FlushEvents();
+    ASSERT_FALSE(app.HasPendingEvents());
     app.GetSimulatedMaster()->SendBurst(1);
     // Wait for the posted event without processing it.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!app.HasPendingEvents() && std::chrono::steady_clock::now() < deadline)
+    while (!(app.HasPendingEvents() && app.GetWaitingMessageCount() == 1) && std::chrono::steady_clock::now() < deadline)
         std::this_thread::yield();
     ASSERT_TRUE(app.HasPendingEvents());
+    ASSERT_EQ(app.GetWaitingMessageCount(), 1u);
     DestroyFrame();
     FlushEvents();
     EXPECT_EQ(m_Tally->Total(), 1);
