@@ -9,7 +9,7 @@ build="${1:-$here/build}"
 shift || true
 
 packages=(build-essential cmake pkg-config libwxgtk3.2-dev libglib2.0-dev libboost-dev
-          libgtest-dev libgmock-dev googletest libbenchmark-dev xvfb xauth xfonts-base)
+          libgtest-dev libgmock-dev googletest libbenchmark-dev libx11-dev xvfb xauth xfonts-base)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -52,3 +52,21 @@ dravik_add_test(wxdravik_frame_test
 dravik_add_test(wxdravik_dialog_test
   SOURCES wxdravik_dialog_test.cpp
   LIBS dravik_gui_harness)
+
+# The double-buffered window and the database list: redraws, scrolling,
+# columns, rows, selection, the header, the cell editor and the row colours.
+dravik_add_test(wxdravik_list_test
+  SOURCES wxdravik_list_test.cpp
+  LIBS dravik_gui_harness)
+
+# The bar history graph: level bar and frame by pixels, peak rule, limits,
+# empty look and tooltip.
+dravik_add_test(wxdravik_bargraph_test
+  SOURCES wxdravik_bargraph_test.cpp
+  LIBS dravik_gui_harness)
+
+# The text line viewer and its search bar: storage, selection, keys, the
+# clipboard, line colours by pixels, saving and the search walk.
+dravik_add_test(wxdravik_textline_test
+  SOURCES wxdravik_textline_test.cpp
+  LIBS dravik_gui_harness)

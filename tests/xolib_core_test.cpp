@@ -108,6 +108,30 @@ TEST(XolibTime, CalendarAndLocalZone)
     EXPECT_EQ(Time::Seconds(-45).FormatDuration(), "-45s");
 }
 
+TEST(XolibTime, DurationInWordsKeepsUnitsPartsAndCap)
+{
+    // Seconds to hours, two parts, zero parts dropped, no padding, a one-day cap.
+    const auto words = [](const Time& span) {
+        return Time::FormatDuration(span, Time::UNIT_SECOND, Time::UNIT_HOUR, 2, true, 0, ' ',
+                                    Time::Seconds(86400));
+    };
+    EXPECT_EQ(words(Time::Seconds(12)), "12 s");
+    EXPECT_EQ(words(Time(999999)), "0 s");
+    EXPECT_EQ(words(Time::Seconds(3600 + 5 * 60 + 59)), "1 h 5 min");  // truncated, third part cut
+    EXPECT_EQ(words(Time::Seconds(2 * 3600 + 7)), "2 h");              // zero minutes dropped
+    EXPECT_EQ(words(Time::Seconds(61)), "1 min 1 s");
+    EXPECT_EQ(words(Time::Seconds(86400)), "24 h");                     // hours take the days
+    EXPECT_EQ(words(Time::Seconds(86401)), "> 24 h");
+    EXPECT_EQ(words(Time::Seconds(-90)), "-1 min 30 s");
+
+    // Zero parts kept, padding, another separator, no cap, units given reversed.
+    EXPECT_EQ(Time::FormatDuration(Time::Seconds(2 * 86400 + 3600), Time::UNIT_HOUR, Time::UNIT_SECOND, 3, false,
+                                   2, '_', Time()),
+              "49_h_00_min_00_s");
+    EXPECT_EQ(Time::FormatDuration(Time(1500), Time::UNIT_MICROSECOND, Time::UNIT_DAY, 1, true, 0, ' ', Time()),
+              "1 ms");
+}
+
 namespace
 {
 struct CountingStatic : LibStatic

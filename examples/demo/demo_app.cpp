@@ -1,16 +1,19 @@
 // The demo host program: a small farm monitor built on the library. It runs
 // against the embedded simulated master unless "--master HOST:PORT" is given.
 //
-// The main window remembers its placement between runs; Farm > Jobs window
-// opens a secondary window, and the Window menu lists the open windows.
+// The main window shows a summary board above the list of every message
+// received, and remembers its placement and column widths between runs;
+// Farm > Jobs window opens a secondary window with the jobs in a list, and the
+// Window menu lists the open windows.
 //
 // "--screenshots DIR": once a few messages have arrived, save the main window
 // and the jobs window as PNG files into DIR, then ask the master to shut this
 // program down, which ends it through the same orderly path as a real
 // shutdown request.
+#include <algorithm>
+
 #include <wx/dcmemory.h>
 #include <wx/dcclient.h>
-#include <wx/dcscreen.h>
 #include <wx/filename.h>
 #include <wx/image.h>
 #include <wx/imagpng.h>
@@ -21,7 +24,11 @@
 #include <wx/timer.h>
 #include <wx/weakref.h>
 
+#include <dlfcn.h>
+
 #include "draviklib/simulated_master.h"
+#include "farm_lists.h"
+#include "farm_views.h"
 #include "jobs_window.h"
 #include "message_board.h"
 #include "wxdravik/wxdesktop.h"
@@ -29,29 +36,34 @@
 #include "wxdravik/wxdravikcolors.h"
 #include "wxdravik/wxdravikframe.h"
 #include "wxdravik/wxdravikstring.h"
+#include "wxdravik/wxtextlinectrl.h"
 
 namespace
 {
 const int k_ShotTimerId = 100;
 const int k_JobsWindowId = 101;
+const int k_LogWindowId = 102;
 const int k_MessagesBeforeShots = 12;
 const int k_ShotDeadlineTicks = 60;  // ticks of 250 ms: give up waiting after 15 s
 
 /// The window as it stands on the screen, menu and status bar included;
-/// false when the screen cannot be read.
+/// false when the screen cannot be read. Read through GDK each time: the
+/// toolkit's screen DC keeps the first image it took of the screen.
 bool SaveWindowShot(wxWindow& window, const wxString& path)
 {
     const wxRect rect = window.GetScreenRect();
     if (rect.IsEmpty() || !window.IsShownOnScreen())
         return false;
-    wxBitmap bitmap(rect.GetSize());
-    {
-        // A window's own DC covers its client area only.
-        wxScreenDC screen;
-        wxMemoryDC dc(bitmap);
-        if (!dc.Blit(0, 0, rect.width, rect.height, &screen, rect.x, rect.y))
-            return false;
-    }
+    // The toolkit has loaded GDK already; its functions are looked up rather
+    // than linked, so the demo needs no GTK development files.
+    using RootWindow = void* (*)();
+    using ReadWindow = GdkPixbuf* (*)(void*, int, int, int, int);
+    const auto root = reinterpret_cast<RootWindow>(dlsym(RTLD_DEFAULT, "gdk_get_default_root_window"));
+    const auto read = reinterpret_cast<ReadWindow>(dlsym(RTLD_DEFAULT, "gdk_pixbuf_get_from_window"));
+    GdkPixbuf* pixels = root && read ? read(root(), rect.x, rect.y, rect.width, rect.height) : nullptr;
+    if (!pixels)
+        return false;
+    const wxBitmap bitmap(pixels);  // takes the pixbuf over
     return bitmap.ConvertToImage().SaveFile(path, wxBITMAP_TYPE_PNG);
 }
 
@@ -103,11 +115,12 @@ class DemoFrame : public wxDravikFrame
 {
 public:
     DemoFrame(const wxString& screenshots)
-        : wxDravikFrame("wxDravik demo", wxDefaultPosition, wxSize(640, 520)),
+        : wxDravikFrame("wxDravik demo", wxDefaultPosition, wxSize(900, 720)),
           m_Screenshots(screenshots), m_ShotTimer(this, k_ShotTimerId)
     {
         auto* farm = new wxMenu;  // owned by the menu bar
         farm->Append(k_JobsWindowId, "&Jobs window\tCtrl+J", "Show the farm's jobs in a window of their own");
+        farm->Append(k_LogWindowId, "&Log window\tCtrl+L", "Show every message as a searchable log");
         farm->AppendSeparator();
         farm->Append(wxID_EXIT, "E&xit");
         m_WindowMenu = new wxMenu;  // owned by the menu bar
@@ -117,9 +130,15 @@ public:
         bar->Append(m_WindowMenu, "&Window");
         SetMenuBar(bar);
 
-        m_Board = new MessageBoard(this);  // owned by the frame
+        m_Board = new MessageBoard(this);     // owned by the frame
+        m_Engines = new EnginePanel(this);   // owned by the frame
+        m_Messages = new MessageList(this);  // owned by the frame
+        auto* top = new wxBoxSizer(wxHORIZONTAL);
+        top->Add(m_Board, 1, wxEXPAND);
+        top->Add(m_Engines, 0, wxEXPAND);
         auto* sizer = new wxBoxSizer(wxVERTICAL);
-        sizer->Add(m_Board, 1, wxEXPAND);
+        sizer->Add(top, 0, wxEXPAND);
+        sizer->Add(m_Messages, 1, wxEXPAND);
         SetSizer(sizer);
         SetStatusBar(new SchemeStatusBar(this));  // owned by the frame
         // The link may have come up before this window existed.
@@ -135,6 +154,19 @@ public:
         LoadWindowPosition();
     }
 
+    void ShowLogWindow()
+    {
+        if (!m_Log)
+        {
+            m_Log = new LogWindow;  // a secondary frame: destroyed with this one
+            // What arrived before the window opened, as far as the list keeps it.
+            for (int row = 0; row < m_Messages->GetRowCount(); ++row)
+                m_Log->AddMessage(m_Messages->GetMessageAt(row));
+        }
+        m_Log->Show();
+        m_Log->Raise();
+    }
+
     void ShowJobsWindow()
     {
         if (!m_Jobs)
@@ -148,6 +180,11 @@ public:
     void OnFarmMessage(const boost::shared_ptr<Message>& message)
     {
         m_Board->AddMessage(*message);
+        m_Messages->AddMessage(*message);
+        if (message->GetKind() == Message::KIND_ENGINE)
+            m_Engines->AddMessage(*message);
+        if (m_Log)
+            m_Log->AddMessage(*message);
         SetStatusText(wxString::Format("%d messages", m_Board->GetMessageCount()));
     }
 
@@ -170,6 +207,7 @@ private:
         Destroy();
     }
     void OnJobsWindow(wxCommandEvent&) { ShowJobsWindow(); }
+    void OnLogWindow(wxCommandEvent&) { ShowLogWindow(); }
     void OnExit(wxCommandEvent&) { Close(); }
     void OnMenuOpen(wxMenuEvent& event)
     {
@@ -177,31 +215,63 @@ private:
         if (event.GetMenu() == m_WindowMenu)
             CopyOpenWindowsMenu(*m_WindowMenu);
     }
+    /// Beside the main window rather than over it, on the screen.
+    void PlaceBeside(wxWindow& window)
+    {
+        const int right = wxGetDisplaySize().x - window.GetSize().x;
+        window.Move(std::max(0, std::min(GetScreenRect().GetRight() + 12, right)), GetScreenRect().GetTop());
+    }
+
     void OnShotTimer(wxTimerEvent&)
     {
         ++m_ShotTicks;
-        if (!m_MainShotTaken)
+        switch (m_ShotStage)
         {
+        case 0:
             if (m_Board->GetMessageCount() < k_MessagesBeforeShots && m_ShotTicks < k_ShotDeadlineTicks)
                 return;
-            SaveShot(*this, "demo-main.png", m_Board);
-            m_MainShotTaken = true;
-            // Beside the main window rather than over it, then a moment to paint.
             ShowJobsWindow();
-            m_Jobs->Move(GetScreenRect().GetRight() + 12, GetScreenRect().GetTop());
-            m_ShotTicks = 0;
+            PlaceBeside(*m_Jobs);
+            break;
+        case 1:
+            if (m_ShotTicks < 4)  // a moment to paint
+                return;
+            if (m_Jobs)
+                SaveShot(*m_Jobs, "demo-jobs.png", nullptr);
+            ShowLogWindow();
+            PlaceBeside(*m_Log);
+            m_Log->GetViewer()->ToggleSearch();
+            m_Log->GetViewer()->Search("engine", true, false);
+            break;
+        case 2:
+            if (m_ShotTicks < 4)
+                return;
+            if (m_Log)
+                SaveShot(*m_Log, "demo-log.png", nullptr);
+            break;
+        case 3:
+            // The main window once a few engines have drawn some history,
+            // with nothing in front of it.
+            if (m_Engines->GetEngineCount() < 3 && m_ShotTicks < k_ShotDeadlineTicks)
+                return;
+            for (wxWindow* other : {static_cast<wxWindow*>(m_Jobs.get()), static_cast<wxWindow*>(m_Log.get())})
+                if (other)
+                    other->Hide();
+            break;
+        default:
+            if (m_ShotTicks < 2)
+                return;
+            SaveShot(*this, "demo-main.png", m_Board);
+            m_ShotTimer.Stop();
+            // End through the master's shutdown request, as a farm operator would.
+            if (SimulatedMaster* master = wxGetDravikApp()->GetSimulatedMaster())
+                master->SendShutdown("demo finished");
+            else
+                Close();
             return;
         }
-        if (m_ShotTicks < 2)
-            return;
-        m_ShotTimer.Stop();
-        if (m_Jobs)
-            SaveShot(*m_Jobs, "demo-jobs.png", nullptr);
-        // End through the master's shutdown request, as a farm operator would.
-        if (SimulatedMaster* master = wxGetDravikApp()->GetSimulatedMaster())
-            master->SendShutdown("demo finished");
-        else
-            Close();
+        ++m_ShotStage;
+        m_ShotTicks = 0;
     }
 
     void SaveShot(wxWindow& window, const wxString& name, const MessageBoard* fallback)
@@ -215,11 +285,14 @@ private:
 
     wxString m_Screenshots;
     MessageBoard* m_Board;
+    MessageList* m_Messages;
     wxMenu* m_WindowMenu;
+    EnginePanel* m_Engines;
     wxWeakRef<JobsWindow> m_Jobs;  // closed by the user at any time
+    wxWeakRef<LogWindow> m_Log;
     wxTimer m_ShotTimer;
     int m_ShotTicks = 0;
-    bool m_MainShotTaken = false;
+    int m_ShotStage = 0;
     int m_HandlerId = 0;
 
     wxDECLARE_EVENT_TABLE();
@@ -232,6 +305,7 @@ wxBEGIN_EVENT_TABLE(DemoFrame, wxDravikFrame)
     EVT_CLOSE(DemoFrame::OnClose)
     EVT_TIMER(k_ShotTimerId, DemoFrame::OnShotTimer)
     EVT_MENU(k_JobsWindowId, DemoFrame::OnJobsWindow)
+    EVT_MENU(k_LogWindowId, DemoFrame::OnLogWindow)
     EVT_MENU(wxID_EXIT, DemoFrame::OnExit)
     EVT_MENU_OPEN(DemoFrame::OnMenuOpen)
 wxEND_EVENT_TABLE()

@@ -1,6 +1,7 @@
 // Draws one sheet per colour scheme with every element the theme renderer
 // paints, and saves each as "<scheme>.png"; then the live controls
-// ("controls-<scheme>.png") and the dialogs ("dialogs-<scheme>.png"):
+// ("controls-<scheme>.png"), the dialogs ("dialogs-<scheme>.png") and the
+// fast views ("views-<scheme>.png"):
 //
 //     dravik-gallery [output folder, default docs/gallery]
 //
@@ -21,6 +22,7 @@
 
 #include "controls_sheet.h"
 #include "dialogs_sheet.h"
+#include "views_sheet.h"
 #include "wxdravik/wxdravikapp.h"
 #include "wxdravik/wxdravikcolors.h"
 
@@ -381,29 +383,31 @@ public:
             else
                 printf("%s\n", (const char*)path.utf8_str());
 
-            const wxBitmap controls = CaptureControlsSheet(wxString::Format("wxDravik controls: %s scheme", info.name));
-            const wxString controlsPath =
-                wxFileName(m_Folder, wxString("controls-") + info.name + ".png").GetFullPath();
-            if (!controls.IsOk() || !controls.SaveFile(controlsPath, wxBITMAP_TYPE_PNG))
+            const std::pair<const char*, std::function<wxBitmap(const wxString&)>> captured[] = {
+                {"controls", [&](const wxString& name) {
+                     return CaptureControlsSheet(wxString::Format("wxDravik controls: %s scheme", name));
+                 }},
+                {"dialogs", [&](const wxString& name) {
+                     return CaptureDialogsSheet(wxString::Format("wxDravik dialogs: %s scheme", name));
+                 }},
+                {"views", [&](const wxString& name) {
+                     return CaptureViewsSheet(wxString::Format("wxDravik views: %s scheme", name));
+                 }},
+            };
+            for (const auto& [kind, capture] : captured)
             {
-                fprintf(stderr, "dravik-gallery: cannot capture the controls into %s\n",
-                        (const char*)controlsPath.utf8_str());
-                result = 1;
+                const wxBitmap bitmap = capture(info.name);
+                const wxString shotPath =
+                    wxFileName(m_Folder, wxString(kind) + "-" + info.name + ".png").GetFullPath();
+                if (!bitmap.IsOk() || !bitmap.SaveFile(shotPath, wxBITMAP_TYPE_PNG))
+                {
+                    fprintf(stderr, "dravik-gallery: cannot capture the %s into %s\n", kind,
+                            (const char*)shotPath.utf8_str());
+                    result = 1;
+                }
+                else
+                    printf("%s\n", (const char*)shotPath.utf8_str());
             }
-            else
-                printf("%s\n", (const char*)controlsPath.utf8_str());
-
-            const wxBitmap dialogs = CaptureDialogsSheet(wxString::Format("wxDravik dialogs: %s scheme", info.name));
-            const wxString dialogsPath =
-                wxFileName(m_Folder, wxString("dialogs-") + info.name + ".png").GetFullPath();
-            if (!dialogs.IsOk() || !dialogs.SaveFile(dialogsPath, wxBITMAP_TYPE_PNG))
-            {
-                fprintf(stderr, "dravik-gallery: cannot capture the dialogs into %s\n",
-                        (const char*)dialogsPath.utf8_str());
-                result = 1;
-            }
-            else
-                printf("%s\n", (const char*)dialogsPath.utf8_str());
         }
         return result;
     }

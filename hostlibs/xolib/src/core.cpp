@@ -237,6 +237,59 @@ String Time::FormatDuration(const Time& span)
     return SFormat("%s%lldd %02lldh", sign, s / k_SecondsPerDay, (s / 3600) % 24);
 }
 
+String Time::FormatDuration(const Time& span, int smallestUnit, int largestUnit, int maxParts,
+                            bool dropZeroParts, int minDigits, char separator, const Time& cap)
+{
+    static const int64_t k_UnitMicro[] = {1, 1000, k_MicroPerSecond, 60 * k_MicroPerSecond,
+                                          3600 * k_MicroPerSecond, k_SecondsPerDay * k_MicroPerSecond};
+    static const char* const k_UnitName[] = {"us", "ms", "s", "min", "h", "d"};
+    const int lastUnit = UNIT_DAY;
+
+    smallestUnit = std::min(std::max(smallestUnit, 0), lastUnit);
+    largestUnit = std::min(std::max(largestUnit, 0), lastUnit);
+    if (smallestUnit > largestUnit)
+        std::swap(smallestUnit, largestUnit);
+    maxParts = std::max(maxParts, 1);
+    // Keeps a wild width from producing an unbounded text.
+    minDigits = std::min(std::max(minDigits, 0), 20);
+
+    int64_t micro = span.Microseconds();
+    if (cap.Microseconds() > 0 && micro > cap.Microseconds())
+        return String(">") + separator +
+               FormatDuration(cap, smallestUnit, largestUnit, maxParts, dropZeroParts, minDigits, separator, Time());
+
+    String text;
+    if (micro < 0)
+    {
+        text += '-';
+        micro = micro == INT64_MIN ? INT64_MAX : -micro;
+    }
+
+    int leading = smallestUnit;
+    for (int unit = largestUnit; unit > smallestUnit; --unit)
+        if (micro >= k_UnitMicro[unit])
+        {
+            leading = unit;
+            break;
+        }
+    const int lowest = std::max(smallestUnit, leading - maxParts + 1);
+    for (int unit = leading; unit >= lowest; --unit)
+    {
+        int64_t amount = micro / k_UnitMicro[unit];
+        // Below the leading unit a part holds only what the next unit up leaves.
+        if (unit != leading)
+            amount %= k_UnitMicro[unit + 1] / k_UnitMicro[unit];
+        if (unit != leading && amount == 0 && dropZeroParts)
+            continue;
+        if (unit != leading)
+            text += separator;
+        text += SFormat("%0*lld", unit == leading ? 0 : minDigits, (long long)amount);
+        text += separator;
+        text += k_UnitName[unit];
+    }
+    return text;
+}
+
 String Time::Format() const
 {
     int y, mo, d, h, mi, s, ms;

@@ -74,6 +74,35 @@ public:
     /// A span as text: "45s", "3m 05s", "2h 03m", "4d 02h".
     static String FormatDuration(const Time& span);
     String FormatDuration() const { return FormatDuration(*this); }
+
+    /// Units of the worded FormatDuration, smallest first.
+    enum Unit
+    {
+        UNIT_MICROSECOND = 0,  // "us"
+        UNIT_MILLISECOND = 1,  // "ms"
+        UNIT_SECOND = 2,       // "s"
+        UNIT_MINUTE = 3,       // "min"
+        UNIT_HOUR = 4,         // "h"
+        UNIT_DAY = 5,          // "d"
+    };
+    /// A span in words, such as "1 h 5 min" or "12 s".
+    /// - smallestUnit, largestUnit: the units that may appear (Unit values,
+    ///   clamped to 0..5; swapped when given the wrong way round). The largest
+    ///   unit takes everything above it: "30 h" when hours are the largest.
+    /// - maxParts: at most this many consecutive units, counted down from the
+    ///   largest one that is not zero (at least 1). Every part is truncated,
+    ///   never rounded: 1 h 5 min 59 s with two parts is "1 h 5 min".
+    /// - dropZeroParts: true leaves out zero parts after the first ("2 h",
+    ///   not "2 h 0 min"); the first part always shows, so a span below the
+    ///   smallest unit reads "0 s".
+    /// - minDigits: parts after the first are zero-padded to this many digits
+    ///   (0 or 1: no padding), "1 h 05 min" with 2.
+    /// - separator: between each number and its unit and between the parts.
+    /// - cap: when positive, a span longer than it reads as ">", the
+    ///   separator and the cap itself ("> 24 h"); zero or negative: no cap.
+    /// A negative span is formatted as its magnitude with a leading "-".
+    static String FormatDuration(const Time& span, int smallestUnit, int largestUnit, int maxParts,
+                                 bool dropZeroParts, int minDigits, char separator, const Time& cap);
     /// "YYYY-MM-DD hh:mm:ss" of the stored value (no zone conversion).
     String Format() const;
 
