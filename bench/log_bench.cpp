@@ -209,9 +209,9 @@ void RunUntilQuiet(const std::function<T()>& value, int quietMs, int maxMs)
 // --- The lines --------------------------------------------------------------
 
 /// Log lines in one block, each followed by a line feed, so that every peer
-/// takes them in its own form without copying: the viewer as a String, the
-/// styled control as raw bytes with the line feed, the text control as a
-/// wxString with it.
+/// gets them in the form its call takes, made straight from the bytes: the
+/// viewer a String, the styled control the bytes with the line feed, the
+/// text control a wxString with it.
 class LogLines
 {
 public:

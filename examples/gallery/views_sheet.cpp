@@ -126,7 +126,12 @@ wxBitmap CaptureViewsSheet(const wxString& heading)
     viewer->HandleWindowEvent(press);
     viewer->HandleWindowEvent(release);
     active->Edit(6, 0);  // last: it closes when another window takes the focus
-    Settle();
+    for (int round = 0; round < 40; ++round)
+    {
+        // Idle time too: the editor's layout and colours settle there.
+        wxTheApp->Yield(true);
+        wxMilliSleep(10);
+    }
     const wxBitmap shot = CaptureShownWindow(*frame);
     frame->Destroy();
     wxTheApp->ProcessIdle();

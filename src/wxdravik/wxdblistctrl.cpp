@@ -224,7 +224,12 @@ int wxDBListCtrl::DrawText(wxDC& dc, const String& text, wxRect& rect, Align::Mo
         // One line: the position DrawLabel would choose, from the extent
         // already measured.
         const int x = mode == Align::Right ? rect.GetRight() + 1 - width : rect.x;
-        dc.DrawText(shown, x, rect.y + (rect.height - height) / 2);
+        const int y = rect.y + (rect.height - height) / 2;
+        _FastTextDrawer& drawer = m_Body->GetTextDrawer();
+        if (drawer.Serves(dc))
+            drawer.Draw(shown, x, y);
+        else
+            dc.DrawText(shown, x, y);
     }
     return width;
 }
@@ -1048,6 +1053,7 @@ void wxDBListBody::DrawBitmap()
     // Clipping through the graphics context costs a fraction of the DC's own
     // clipping region, which rebuilds its state for every cell.
     wxGraphicsContext* context = dc.GetGraphicsContext();
+    _FastTextDrawer::Session text(GetTextDrawer(), dc);
     const bool focused = HasFocus() || m_Overlay;
     const int rowCount = m_LineCount;
     const auto& columns = list->m_Columns;

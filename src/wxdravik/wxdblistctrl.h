@@ -14,6 +14,7 @@
 
 #include "wxdravik/wxdoublebufferedwindow.h"
 #include "wxdravik/wxdravikdefs.h"
+#include "wxdravik/wxfasttext.h"
 #include "wxdravik/wxstextctrl.h"
 #include "wxdravik/wxswrappers.h"
 #include "wxdravik/wxtimed.h"
@@ -53,6 +54,7 @@ public:
     wxDBListBase(wxDBListCtrl* list, long style);
 
     _TextExtentCache& GetExtents() { return m_Extents; }
+    _FastTextDrawer& GetTextDrawer() { return m_TextDrawer; }
 
 protected:
     wxDBListCtrl* List() const;
@@ -61,6 +63,7 @@ private:
     void OnCaptureLost(wxMouseCaptureLostEvent& event);
 
     _TextExtentCache m_Extents;
+    _FastTextDrawer m_TextDrawer;
 
     wxDECLARE_EVENT_TABLE();
 };

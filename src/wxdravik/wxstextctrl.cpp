@@ -205,6 +205,18 @@ void wxsTextCtrl::OnClearButton(wxCommandEvent&)
     _ShowClearButton(false);
 }
 
+bool wxsTextCtrl::Reparent(wxWindowBase* newParent)
+{
+    if (!wxTextCtrl::Reparent(newParent))
+        return false;
+    if (m_ClearButton)
+    {
+        m_ClearButton->Reparent(newParent);
+        _PlaceClearButton();
+    }
+    return true;
+}
+
 void wxsTextCtrl::_PlaceClearButton()
 {
     wxSize button = m_ClearButton->GetEffectiveMinSize();

@@ -36,6 +36,8 @@ public:
     /// colours follow the effective state: inside a disabled parent the field
     /// looks disabled (from the next idle time on) whatever its own flag.
     bool Enable(bool enable = true) override;
+    /// The clear button moves with the field: it is a sibling laid over it.
+    bool Reparent(wxWindowBase* newParent) override;
 
     /// True when the constructor handed a completer to the control.
     bool HasAutoCompleter() const { return m_HasAutoCompleter; }

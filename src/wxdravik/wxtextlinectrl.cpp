@@ -17,6 +17,7 @@
 #include "wxdravik/wxconfirmdlg.h"
 #include "wxdravik/wxdesktop.h"
 #include "wxdravik/wxdravikstring.h"
+#include "wxdravik/wxfasttext.h"
 #include "wxdravik/wxtextlinesearchpanel.h"
 #include "xolib/file.h"
 #include "xolib/log.h"
@@ -391,6 +392,8 @@ void wxTextLineCtrl::DrawBitmap()
     const wxSize size(m_Bitmap->GetWidth(), m_Bitmap->GetHeight());
 
     wxMemoryDC dc(*m_Bitmap);
+    _FastTextDrawer drawer;
+    _FastTextDrawer::Session session(drawer, dc);
     dc.SetFont(GetFont());
     dc.SetPen(*wxTRANSPARENT_PEN);
     dc.SetBrush(wxBrush(background));
@@ -440,7 +443,7 @@ void wxTextLineCtrl::DrawBitmap()
         if (size_t(firstColumn) < shown.length())
         {
             dc.SetTextForeground(fore);
-            dc.DrawText(shown.Mid(size_t(firstColumn), shownCharacters), x, y);
+            drawer.Draw(shown.Mid(size_t(firstColumn), shownCharacters), x, y);
         }
         if (hit && m_SearchLength > 0)
         {
@@ -450,7 +453,7 @@ void wxTextLineCtrl::DrawBitmap()
             dc.SetBrush(wxBrush(Inverse(back)));
             dc.DrawRectangle(hitX, y, m_SearchLength * m_CharWidth, m_LineHeight);
             dc.SetTextForeground(Inverse(fore));
-            dc.DrawText(shown.Mid(size_t(std::max(m_SearchColumn, 0)), size_t(m_SearchLength)), hitX, y);
+            drawer.Draw(shown.Mid(size_t(std::max(m_SearchColumn, 0)), size_t(m_SearchLength)), hitX, y);
         }
     }
 }

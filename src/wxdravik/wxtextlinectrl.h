@@ -18,7 +18,7 @@ class wxTextLineSearchPanel;
 
 /// The lines of a viewer, kept compactly: their bytes in large append-only
 /// blocks and one small record per line in display order, so a line costs
-/// its text and twelve bytes. Space of erased lines is reclaimed once it
+/// its text and sixteen bytes. Space of erased lines is reclaimed once it
 /// outweighs the lines still held.
 class WXDRAVIK_API _TextLineStore
 {
