@@ -38,16 +38,12 @@
 #include <wx/timer.h>
 
 #include "bench_util.h"
+#include "gui_bench_util.h"
 #include "wxdravik/wxtextlinectrl.h"
-
-// From Xlib, whose header cannot be included here: its typedef Time clashes
-// with the core library's class of that name.
-extern "C" int XSync(struct _XDisplay* display, int discard);
 
 namespace
 {
 using namespace dravik_bench;
-typedef std::chrono::steady_clock Clock;
 
 const int k_Lines = 1000000;
 // The multi-line text control appends about 10,000 lines a second: a tenth
@@ -65,89 +61,6 @@ const int k_FollowSeconds = 5;
 const int k_FollowTickMs = 10;     // the lines come in batches this far apart
 const int k_PageRepeats = 31;      // page repaints each median is taken over
 
-double Ms(Clock::duration duration)
-{
-    return std::chrono::duration<double, std::milli>(duration).count();
-}
-
-double CpuMs()
-{
-    timespec now;
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
-}
-
-/// Resident memory of the process in KiB.
-double ResidentKiB()
-{
-    long pages = 0, resident = 0;
-    if (FILE* file = std::fopen("/proc/self/statm", "r"))
-    {
-        if (std::fscanf(file, "%ld %ld", &pages, &resident) != 2)
-            resident = 0;
-        std::fclose(file);
-    }
-    return double(resident) * double(sysconf(_SC_PAGESIZE)) / 1024.0;
-}
-
-/// The first line of a small /proc file, empty when it cannot be read.
-std::string ReadLine(const std::string& path)
-{
-    char buffer[4096] = "";
-    if (FILE* file = std::fopen(path.c_str(), "r"))
-    {
-        if (!std::fgets(buffer, sizeof(buffer), file))
-            buffer[0] = '\0';
-        std::fclose(file);
-    }
-    return buffer;
-}
-
-/// The X server that xvfb-run started next to this program (a child of the
-/// same parent), or -1. Part of any drawing is done there.
-int FindServerPid()
-{
-    const std::string parent = std::to_string(getppid());
-    const std::string children = ReadLine("/proc/" + parent + "/task/" + parent + "/children");
-    int pid = 0, used = 0;
-    for (const char* text = children.c_str(); std::sscanf(text, "%d%n", &pid, &used) == 1; text += used)
-        if (ReadLine("/proc/" + std::to_string(pid) + "/comm").rfind("Xvfb", 0) == 0)
-            return pid;
-    return -1;
-}
-
-/// CPU milliseconds the process has used so far, -1 when unknown.
-double ProcessCpuMs(int pid)
-{
-    if (pid <= 0)
-        return -1;
-    const std::string stat = ReadLine("/proc/" + std::to_string(pid) + "/stat");
-    const size_t name = stat.rfind(')');  // the command name may hold blanks
-    unsigned long user = 0, system = 0;
-    if (name == std::string::npos ||
-        std::sscanf(stat.c_str() + name + 1, " %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &user,
-                    &system) != 2)
-        return -1;
-    return double(user + system) * 1000.0 / double(sysconf(_SC_CLK_TCK));
-}
-
-double Median(std::vector<double> values)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const size_t middle = values.size() / 2;
-    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
-
-/// Waits until the X server has carried out every request sent so far, so
-/// that a repaint's time includes the copy to the screen.
-void SyncWithServer()
-{
-    const wxDisplayInfo info = wxGetDisplayInfo();
-    if (info.type == wxDisplayX11 && info.dpy)
-        XSync(static_cast<_XDisplay*>(info.dpy), 0);
-}
 
 // --- The event loop ---------------------------------------------------------
 
@@ -162,49 +75,6 @@ void RunReadyEvents()
         loop->Dispatch();
 }
 
-/// Runs the event loop until the condition holds or the time is up; returns
-/// the condition's last value. sliceMs bounds each wait for events.
-bool RunUntil(const std::function<bool()>& condition, int timeoutMs, int sliceMs = 5)
-{
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    wxEventLoopBase* loop = wxEventLoopBase::GetActive();
-    while (!condition())
-    {
-        if (Clock::now() >= deadline)
-            return condition();
-        wxTheApp->ProcessPendingEvents();
-        if (loop->Pending())
-            loop->Dispatch();
-        else
-            loop->DispatchTimeout(sliceMs);  // returns at once when something arrives
-    }
-    return true;
-}
-
-void RunFor(int ms, int sliceMs = 5)
-{
-    RunUntil([] { return false; }, ms, sliceMs);
-}
-
-/// Runs the event loop until value() has not changed for quietMs, for at
-/// most maxMs.
-template <class T>
-void RunUntilQuiet(const std::function<T()>& value, int quietMs, int maxMs)
-{
-    T last = value();
-    auto lastChange = Clock::now();
-    RunUntil(
-        [&] {
-            const T now = value();
-            if (now != last)
-            {
-                last = now;
-                lastChange = Clock::now();
-            }
-            return Clock::now() - lastChange >= std::chrono::milliseconds(quietMs);
-        },
-        maxMs);
-}
 
 // --- The lines --------------------------------------------------------------
 
@@ -308,7 +178,7 @@ public:
     /// Whether the last line is in view.
     virtual bool AtEnd() const = 0;
     /// Lets the work the appending left pending end (repaints, layout).
-    virtual void Settle() { RunUntilQuiet<double>(ResidentKiB, 500, 20000); }
+    virtual void Settle() { RunUntilQuiet(ResidentKiB, 500, 20000); }
 
 protected:
     void Show(wxWindow* view)
