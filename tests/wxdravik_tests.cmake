@@ -70,3 +70,8 @@ dravik_add_test(wxdravik_bargraph_test
 dravik_add_test(wxdravik_textline_test
   SOURCES wxdravik_textline_test.cpp
   LIBS dravik_gui_harness)
+
+# The tree list on the database list.
+dravik_add_test(wxdravik_tree_test
+  SOURCES wxdravik_tree_test.cpp
+  LIBS dravik_gui_harness)

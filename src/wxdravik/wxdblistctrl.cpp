@@ -483,6 +483,12 @@ void wxDBListCtrl::Clear()
     m_Body->Redraw();
 }
 
+void wxDBListCtrl::SetRowCount(int count)
+{
+    m_Body->m_LineCount = std::max(count, 0);
+    m_Body->AdjustScrollbars();
+}
+
 int wxDBListCtrl::GetItemCount() const
 {
     return m_Body->m_LineCount;

@@ -297,6 +297,9 @@ protected:
     int DrawText(wxDC& dc, const String& text, wxRect& rect, Align::Mode mode);
     void SetLastSelect(int row);
     int GetLastSelect() const;
+    /// Sets the row count at once, for subclasses that recount their rows
+    /// after a change of many (the scroll bars follow; nothing is redrawn).
+    void SetRowCount(int count);
     /// Opens the in-place editor on the cell (row, col).
     void EnableEditOverlay(int row, int col);
     /// Builds and processes one list event; a column of -1 is taken from the

@@ -1,0 +1,474 @@
+#include "wxdravik/wxdbtreelistctrl.h"
+
+#include <algorithm>
+
+#include <wx/bitmap.h>
+#include <wx/dc.h>
+
+#include "wxdravik/wxcolorscheme.h"
+#include "xolib/core.h"
+
+namespace
+{
+// clang-format off
+const char* const k_CollapsedButton[] = {
+    "11 11 6 1", " \tc #ffffff", ".\tc #f3f3f3", ":\tc #ebebeb", "-\tc #e3e3e3", "=\tc #dadada", "X\tc #646464",
+    "XXXXXXXXXXX", "X         X", "X....X....X", "X....X....X", "X::::X::::X", "X:XXXXXXX:X",
+    "X----X----X", "X----X----X", "X====X====X", "X=========X", "XXXXXXXXXXX"};
+const char* const k_ExpandedButton[] = {
+    "11 11 6 1", " \tc #ffffff", ".\tc #fbfbfb", ":\tc #f3f3f3", "-\tc #e7e7e7", "=\tc #dfdfdf", "X\tc #646464",
+    "XXXXXXXXXXX", "X=========X", "X---------X", "X---------X", "X:::::::::X", "X:XXXXXXX:X",
+    "X.........X", "X.........X", "X         X", "X         X", "XXXXXXXXXXX"};
+// clang-format on
+const int k_ButtonGap = 4;
+
+/// What every tree list shares, made by the first one and kept.
+struct TreeResources
+{
+    wxBitmap m_Collapsed{k_CollapsedButton};
+    wxBitmap m_Expanded{k_ExpandedButton};
+    wxCursor m_ButtonCursor{wxCURSOR_RIGHT_ARROW};
+
+    static const TreeResources& Get()
+    {
+        static const TreeResources resources;
+        return resources;
+    }
+};
+}  // namespace
+
+// --- wxDBTreeListItem -------------------------------------------------------
+
+wxDBTreeListItem::wxDBTreeListItem(const wxDBTreeListItem& other)
+    : m_TextFunc(other.m_TextFunc), m_ColorFunc(other.m_ColorFunc), m_Name(other.m_Name), m_Parent(other.m_Parent),
+      m_Expanded(other.m_Expanded)
+{
+}
+
+wxDBTreeListItem& wxDBTreeListItem::operator=(const wxDBTreeListItem& other)
+{
+    if (this != &other)
+    {
+        m_TextFunc = other.m_TextFunc;
+        m_ColorFunc = other.m_ColorFunc;
+        m_Name = other.m_Name;
+        m_Parent = other.m_Parent;
+        m_Expanded = other.m_Expanded;
+    }
+    return *this;
+}
+
+void wxDBTreeListItem::_AddVisibleLines(int delta)
+{
+    // An item counts its children's lines only while expanded: the change
+    // climbs as far as the first collapsed ancestor, which hides it.
+    for (wxDBTreeListItem* item = this; item && delta != 0; item = item->m_Parent)
+    {
+        item->m_VisibleLines += delta;
+        if (!item->m_Parent || !item->m_Parent->m_Expanded)
+            break;
+    }
+}
+
+void wxDBTreeListItem::Expand(bool expand)
+{
+    if (expand == m_Expanded)
+        return;
+    int children = 0;
+    for (const wxDBTreeListItem* child : m_Children)
+        children += child->m_VisibleLines;
+    m_Expanded = expand;
+    _AddVisibleLines(expand ? children : -children);
+}
+
+wxDBTreeListItem* wxDBTreeListItem::FindChild(const String& name) const
+{
+    const auto found = m_ByName.find(name);
+    return found == m_ByName.end() ? nullptr : found->second;
+}
+
+int wxDBTreeListItem::AppendChild(wxDBTreeListItem* child)
+{
+    if (!m_ByName.emplace(child->m_Name, child).second)
+        return int(m_Children.size()) - 1;  // a sibling has that name
+    child->m_Parent = this;
+    child->m_IndexInParent = m_Children.size();
+    m_Children.push_back(child);
+    if (m_Expanded)
+        _AddVisibleLines(child->m_VisibleLines);
+    return int(m_Children.size()) - 1;
+}
+
+String wxDBTreeListItem::GetDisplayText(wxDBTreeListCtrl* ctrl, int column) const
+{
+    return m_TextFunc ? m_TextFunc(ctrl, this, column) : String();
+}
+
+wxColour wxDBTreeListItem::GetColor(wxDBTreeListCtrl* ctrl) const
+{
+    return m_ColorFunc ? m_ColorFunc(ctrl, this) : wxsGetColor(COLOR_FIELD);
+}
+
+bool wxDBTreeListItem::IsVisible(wxDBTreeListCtrl*) const
+{
+    for (const wxDBTreeListItem* item = m_Parent; item; item = item->m_Parent)
+        if (!item->m_Expanded)
+            return false;
+    return true;
+}
+
+wxDBTreeListItem* wxDBTreeListItem::ItemAtIndex(size_t index) const
+{
+    const wxDBTreeListItem* item = this;
+    while (true)
+    {
+        size_t position = 0;
+        const wxDBTreeListItem* inside = nullptr;
+        for (const wxDBTreeListItem* child : item->m_Children)
+        {
+            const size_t lines = size_t(child->m_VisibleLines);
+            if (index == position)
+                return const_cast<wxDBTreeListItem*>(child);
+            if (index < position + lines)
+            {
+                inside = child;
+                index -= position + 1;
+                break;
+            }
+            position += lines;
+        }
+        if (!inside)
+            return nullptr;
+        item = inside;
+    }
+}
+
+int wxDBTreeListItem::IndexOfItem(const wxDBTreeListItem* child) const
+{
+    int rows = 0;
+    for (size_t i = 0; i < child->m_IndexInParent && i < m_Children.size(); ++i)
+        rows += m_Children[i]->m_VisibleLines;
+    return rows;
+}
+
+void wxDBTreeListItem::Clear()
+{
+    if (m_Expanded)
+        _AddVisibleLines(1 - m_VisibleLines);
+    m_Children.clear();
+    m_ByName.clear();
+}
+
+int wxDBTreeListItem::GetDepth() const
+{
+    int depth = -1;  // the root is not an ancestor that counts
+    for (const wxDBTreeListItem* item = m_Parent; item; item = item->m_Parent)
+        ++depth;
+    return std::max(depth, 0);
+}
+
+// --- wxDBTreeListCtrl -------------------------------------------------------
+
+// clang-format off
+wxBEGIN_EVENT_TABLE(wxDBTreeListCtrl, wxDBListCtrl)
+    EVT_LIST_ITEM_SELECTED(wxID_ANY, wxDBTreeListCtrl::OnItemSelected)
+    EVT_LIST_ITEM_DESELECTED(wxID_ANY, wxDBTreeListCtrl::OnItemDeselected)
+    EVT_LIST_ITEM_ACTIVATED(wxID_ANY, wxDBTreeListCtrl::OnItemSelected)
+wxEND_EVENT_TABLE()
+// clang-format on
+
+wxDBTreeListCtrl::wxDBTreeListCtrl(wxWindow* parent, int id, long style, long rowSpacing)
+    : wxDBListCtrl(parent, id, style, rowSpacing)
+{
+    TreeResources::Get();
+}
+
+wxDBTreeListCtrl::~wxDBTreeListCtrl()
+{
+    // The children call back into this object while they go.
+    DestroyChildren();
+}
+
+int wxDBTreeListCtrl::IndentMargin()
+{
+    return k_ButtonGap + TreeResources::Get().m_Collapsed.GetWidth();
+}
+
+void wxDBTreeListCtrl::FlushLastFound()
+{
+    m_LastFoundRow = -1;
+    m_LastFoundItem = nullptr;
+}
+
+wxDBTreeListItem* wxDBTreeListCtrl::InsertRawItem(const wxDBTreeListItem& item)
+{
+    m_Items.push_back(item);
+    return &m_Items.back();
+}
+
+wxDBTreeListItem* wxDBTreeListCtrl::AppendItem(const wxDBTreeListItem& item, bool redraw)
+{
+    wxDBTreeListItem* parent = item.GetParent() ? item.GetParent() : &m_Root;
+    // A name that a sibling has already would link nothing while its rows
+    // were announced: the item is refused instead.
+    if (parent->FindChild(item.m_Name))
+        return nullptr;
+    wxDBTreeListItem* stored = InsertRawItem(item);
+    parent->AppendChild(stored);
+    InsertOrRedraw(parent, stored, redraw, -1);
+    return stored;
+}
+
+void wxDBTreeListCtrl::InsertOrRedraw(wxDBTreeListItem* parent, wxDBTreeListItem* item, bool redraw, int row)
+{
+    FlushLastFound();
+    if (!m_ShowAll)
+        for (const wxDBTreeListItem* ancestor = parent; ancestor; ancestor = ancestor->GetParent())
+            if (!ancestor->IsExpanded())
+            {
+                if (redraw)
+                    RedrawItem(FirstVisibleParent(parent));
+                return;
+            }
+    // Rows go after the parent's row and its earlier visible descendants.
+    const int position = row >= 0 ? row : RowWithItem(parent) + 1 + parent->IndexOfItem(item);
+    Insert(position, size_t(item->GetVisibleLineCount()), redraw);
+}
+
+int wxDBTreeListCtrl::RowWithItem(const wxDBTreeListItem* item) const
+{
+    if (!item || item == &m_Root)
+        return -1;
+    int row = -1;
+    for (const wxDBTreeListItem* link = item; link && link->GetParent(); link = link->GetParent())
+    {
+        const wxDBTreeListItem* parent = link->GetParent();
+        if (!parent->IsExpanded())
+            return -1;  // not shown
+        row += 1 + parent->IndexOfItem(link);
+    }
+    return row;
+}
+
+int wxDBTreeListCtrl::FirstVisibleParent(const wxDBTreeListItem* item) const
+{
+    if (!item)
+        return -1;
+    // The nearest shown item: the highest one below the topmost collapsed
+    // ancestor, or the item itself when nothing above it is collapsed.
+    const wxDBTreeListItem* shown = item;
+    for (const wxDBTreeListItem* link = item; link->GetParent(); link = link->GetParent())
+        if (!link->GetParent()->IsExpanded())
+            shown = link->GetParent();
+    return RowWithItem(shown);
+}
+
+wxDBTreeListItem* wxDBTreeListCtrl::ItemAtRow(int row)
+{
+    if (row < 0)
+        return nullptr;
+    if (row == m_LastFoundRow)
+        return m_LastFoundItem;
+    m_LastFoundItem = m_Root.ItemAtIndex(size_t(row));
+    m_LastFoundRow = row;
+    return m_LastFoundItem;
+}
+
+void wxDBTreeListCtrl::_Recount(bool redraw)
+{
+    // Children come after their parents in the storage: counting backwards
+    // finishes every item before its parent adds it.
+    for (wxDBTreeListItem& item : m_Items)
+        item.m_VisibleLines = 1;
+    m_Root.m_VisibleLines = 1;
+    for (auto it = m_Items.rbegin(); it != m_Items.rend(); ++it)
+    {
+        wxDBTreeListItem* parent = it->GetParent();
+        if (parent && parent->IsExpanded() && parent->FindChild(it->m_Name) == &*it)
+            parent->m_VisibleLines += it->m_VisibleLines;
+    }
+    FlushLastFound();
+    SetRowCount(m_Root.m_VisibleLines - 1);
+    if (redraw)
+        Redraw();
+}
+
+void wxDBTreeListCtrl::ExpandAll()
+{
+    for (wxDBTreeListItem& item : m_Items)
+        item.m_Expanded = true;
+    _Recount(true);
+}
+
+void wxDBTreeListCtrl::ContractAll()
+{
+    for (wxDBTreeListItem& item : m_Items)
+        item.m_Expanded = false;
+    _Recount(true);
+}
+
+void wxDBTreeListCtrl::PushExpandState()
+{
+    std::vector<String> expanded;
+    for (const wxDBTreeListItem& item : m_Items)
+        if (item.HasChildren() && item.IsExpanded())
+            expanded.push_back(item.m_Name);
+    m_ExpandStack.push(std::move(expanded));
+}
+
+void wxDBTreeListCtrl::PopExpandState(bool redraw)
+{
+    if (m_ExpandStack.empty())
+        return;
+    std::vector<String>& names = m_ExpandStack.top();
+    std::sort(names.begin(), names.end());
+    for (wxDBTreeListItem& item : m_Items)
+        if (item.HasChildren())
+            item.m_Expanded = std::binary_search(names.begin(), names.end(), item.m_Name);
+    m_ExpandStack.pop();
+    _Recount(redraw);
+}
+
+String wxDBTreeListCtrl::TryGetDisplayText(const wxDBTreeListItem* item, int column)
+{
+    if (!item)
+        return String();
+    try
+    {
+        return item->GetDisplayText(this, column);
+    }
+    catch (Exception* exception)
+    {
+        delete exception;
+    }
+    catch (...)
+    {
+    }
+    // A failing callback costs its cell, never the painting of the list.
+    return String();
+}
+
+bool wxDBTreeListCtrl::IsRowSelected(int row)
+{
+    wxDBTreeListItem* item = ItemAtRow(row);
+    return item && m_SelectedItems.count(item) > 0;
+}
+
+xolib::vector<int> wxDBTreeListCtrl::GetSelection()
+{
+    xolib::vector<int> rows;
+    for (const wxDBTreeListItem* item : m_SelectedItems)
+        rows.push_back(RowWithItem(item));
+    return rows;
+}
+
+String wxDBTreeListCtrl::GetDisplayText(int row, int column)
+{
+    return TryGetDisplayText(ItemAtRow(row), column);
+}
+
+wxColour wxDBTreeListCtrl::GetRowBGColor(int row)
+{
+    const wxColour plain = wxDBListCtrl::GetRowBGColor(row);
+    const wxDBTreeListItem* item = ItemAtRow(row);
+    switch (item ? item->GetDepth() : 0)
+    {
+    case 1: return AdjustColour(plain, 3, 10, 12);
+    case 2: return AdjustColour(plain, 12, 10, 3);
+    default: return plain;
+    }
+}
+
+void wxDBTreeListCtrl::DrawCell(wxDC& dc, int row, int column, wxRect rect, bool hover)
+{
+    const wxDBTreeListItem* item = column == 0 ? ItemAtRow(row) : nullptr;
+    if (!item)
+    {
+        wxDBListCtrl::DrawCell(dc, row, column, rect, hover);
+        return;
+    }
+    const bool right = GetColumnAlign(0) == Align::Right;
+    const int unit = right ? IndentMargin() / 2 : IndentMargin();
+    const int indent = unit * item->GetDepth();
+    rect.width -= indent;
+    if (!right)
+        rect.x += indent;
+    if (item->HasChildren())
+    {
+        const TreeResources& resources = TreeResources::Get();
+        const wxBitmap& button = item->IsExpanded() ? resources.m_Expanded : resources.m_Collapsed;
+        dc.DrawBitmap(button, rect.x + k_ButtonGap / 2, rect.y + (rect.height - button.GetHeight()) / 2, true);
+        rect.width -= unit;
+        rect.x += unit;
+    }
+    wxDBListCtrl::DrawCell(dc, row, column, rect, hover);
+}
+
+const wxCursor* wxDBTreeListCtrl::CustomizeCursor(int row, int column, int x, int y)
+{
+    const wxDBTreeListItem* item = column == 0 ? ItemAtRow(row) : nullptr;
+    if (item && item->HasChildren())
+    {
+        const wxSize button = TreeResources::Get().m_Collapsed.GetSize();
+        const int left = item->GetDepth() * IndentMargin() + k_ButtonGap / 2;
+        const int top = (GetRowHeight() - button.y) / 2;
+        if (x >= left && x < left + button.x && y >= top && y < top + button.y)
+            return &TreeResources::Get().m_ButtonCursor;
+    }
+    return wxSTANDARD_CURSOR;
+}
+
+void wxDBTreeListCtrl::DoClear()
+{
+    m_LastSelected = nullptr;
+    m_SelectedItems.clear();
+    m_Root.Clear();
+    m_Items.clear();
+    FlushLastFound();
+}
+
+void wxDBTreeListCtrl::OnItemSelected(wxListEvent& event)
+{
+    const int row = int(event.GetIndex());
+    wxDBTreeListItem* item = ItemAtRow(row);
+    m_LastSelected = item;
+    if (item)
+        m_SelectedItems.insert(item);
+    const bool onButton = GetCurrentCursor() == &TreeResources::Get().m_ButtonCursor;
+    const bool toggle = (onButton || event.GetEventType() == wxEVT_LIST_ITEM_ACTIVATED) && item && item->HasChildren();
+    if (toggle)
+    {
+        if (event.GetString().Find('A') >= 0)
+        {
+            if (item->IsExpanded())
+                ContractAll();
+            else
+                ExpandAll();
+        }
+        else if (item->IsExpanded())
+        {
+            // The rows go while they still show the descendants, so that the
+            // selected ones among them are reported, not the items after.
+            Remove(row + 1, size_t(item->GetVisibleLineCount() - 1));
+            item->Expand(false);
+            FlushLastFound();
+        }
+        else
+        {
+            item->Expand(true);
+            FlushLastFound();
+            Insert(row + 1, size_t(item->GetVisibleLineCount() - 1), true);
+        }
+    }
+    RedrawItem(row);
+}
+
+void wxDBTreeListCtrl::OnItemDeselected(wxListEvent& event)
+{
+    const int row = int(event.GetIndex());
+    wxDBTreeListItem* item = ItemAtRow(row);
+    if (item)
+        m_SelectedItems.erase(item);
+    RedrawItem(row);
+    m_LastSelected = nullptr;
+}
