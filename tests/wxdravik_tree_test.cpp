@@ -97,8 +97,13 @@ TEST_F(TreeTest, RowsFollowAppendsActivationAndAlt)
     EXPECT_EQ(3, m_Tree->GetItemCount());
     Activate(0);
     EXPECT_EQ((std::vector<std::string>{"A", "a1", "a2", "x", "a3", "B", "b1"}), Rows());
-    Activate(0, "A");  // Alt: every item at once
+    m_Tree->Select(4);  // a3
+    Activate(0, "A");   // Alt: every item at once
     EXPECT_EQ((std::vector<std::string>{"A", "B"}), Rows());
+    EXPECT_EQ((xolib::vector<int>{0}), m_Tree->GetSelection());  // the hidden a3 has no row
+    m_Tree->DeselectAll();
+    EXPECT_EQ(1u, m_Tree->GetSelectedItems().count(m_Tree->GetRoot()->FindChild("A")->FindChild("a3")));
+    EXPECT_EQ(0u, m_Tree->GetSelectedItems().count(m_Tree->GetRoot()->FindChild("A")));
     Activate(1, "A");
     EXPECT_EQ(7, m_Tree->GetItemCount());
     EXPECT_EQ(8, CountLines(m_Tree->GetRoot()));

@@ -356,9 +356,12 @@ bool wxDBTreeListCtrl::IsRowSelected(int row)
 
 xolib::vector<int> wxDBTreeListCtrl::GetSelection()
 {
+    // A selected item that a collapse hid has no row: reporting -1 would have
+    // the list deselect whatever row a point at the top falls on.
     xolib::vector<int> rows;
     for (const wxDBTreeListItem* item : m_SelectedItems)
-        rows.push_back(RowWithItem(item));
+        if (const int row = RowWithItem(item); row >= 0)
+            rows.push_back(row);
     return rows;
 }
 
