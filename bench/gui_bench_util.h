@@ -14,7 +14,10 @@
 
 #include <wx/app.h>
 #include <wx/evtloop.h>
+#include <wx/init.h>
 #include <wx/utils.h>
+
+#include "bench_util.h"
 
 // The one Xlib call needed, declared here: Xlib's header cannot be included
 // beside the core library, whose class Time clashes with Xlib's typedef.
@@ -152,5 +155,25 @@ inline void RunUntilQuiet(const Counter& counter, int quietMs, int maxMs)
             return Clock::now() - lastChange >= std::chrono::milliseconds(quietMs);
         },
         maxMs);
+}
+/// The program's body run with the toolkit started and an event loop
+/// active; returns the exit code (2 when the toolkit cannot start).
+inline int RunWithToolkit(int argc, char** argv, const std::function<void()>& run)
+{
+    UseSteadyHeap();
+    setenv("NO_AT_BRIDGE", "1", 1);
+    wxApp::SetInstance(new wxApp);  // owned by the toolkit from here on
+    if (!wxEntryStart(argc, argv))
+    {
+        std::fprintf(stderr, "cannot initialise the toolkit (no display?)\n");
+        return 2;
+    }
+    {
+        wxGUIEventLoop loop;
+        wxEventLoopActivator activate(&loop);
+        run();
+    }
+    wxEntryCleanup();
+    return 0;
 }
 }  // namespace dravik_bench

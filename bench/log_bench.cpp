@@ -648,20 +648,5 @@ void Run()
 
 int main(int argc, char** argv)
 {
-    UseSteadyHeap();
-    setenv("NO_AT_BRIDGE", "1", 1);
-
-    wxApp::SetInstance(new wxApp);  // owned by the toolkit from here on
-    if (!wxEntryStart(argc, argv))
-    {
-        std::fprintf(stderr, "cannot initialise the toolkit (no display?)\n");
-        return 2;
-    }
-    {
-        wxGUIEventLoop loop;
-        wxEventLoopActivator activate(&loop);
-        Run();
-    }
-    wxEntryCleanup();
-    return 0;
+    return RunWithToolkit(argc, argv, Run);
 }

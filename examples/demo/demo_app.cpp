@@ -24,13 +24,13 @@
 #include <wx/timer.h>
 #include <wx/weakref.h>
 
-#include <dlfcn.h>
 
 #include "draviklib/simulated_master.h"
 #include "farm_lists.h"
 #include "farm_views.h"
 #include "jobs_window.h"
 #include "message_board.h"
+#include "screen_read.h"
 #include "wxdravik/wxdesktop.h"
 #include "wxdravik/wxdravikapp.h"
 #include "wxdravik/wxdravikcolors.h"
@@ -47,24 +47,14 @@ const int k_MessagesBeforeShots = 12;
 const int k_ShotDeadlineTicks = 60;  // ticks of 250 ms: give up waiting after 15 s
 
 /// The window as it stands on the screen, menu and status bar included;
-/// false when the screen cannot be read. Read through GDK each time: the
-/// toolkit's screen DC keeps the first image it took of the screen.
+/// false when the screen cannot be read.
 bool SaveWindowShot(wxWindow& window, const wxString& path)
 {
     const wxRect rect = window.GetScreenRect();
     if (rect.IsEmpty() || !window.IsShownOnScreen())
         return false;
-    // The toolkit has loaded GDK already; its functions are looked up rather
-    // than linked, so the demo needs no GTK development files.
-    using RootWindow = void* (*)();
-    using ReadWindow = GdkPixbuf* (*)(void*, int, int, int, int);
-    const auto root = reinterpret_cast<RootWindow>(dlsym(RTLD_DEFAULT, "gdk_get_default_root_window"));
-    const auto read = reinterpret_cast<ReadWindow>(dlsym(RTLD_DEFAULT, "gdk_pixbuf_get_from_window"));
-    GdkPixbuf* pixels = root && read ? read(root(), rect.x, rect.y, rect.width, rect.height) : nullptr;
-    if (!pixels)
-        return false;
-    const wxBitmap bitmap(pixels);  // takes the pixbuf over
-    return bitmap.ConvertToImage().SaveFile(path, wxBITMAP_TYPE_PNG);
+    const wxBitmap bitmap = ReadScreen(rect);
+    return bitmap.IsOk() && bitmap.ConvertToImage().SaveFile(path, wxBITMAP_TYPE_PNG);
 }
 
 /// The board's own drawing, for when the screen cannot be read.
