@@ -75,3 +75,8 @@ dravik_add_test(wxdravik_textline_test
 dravik_add_test(wxdravik_tree_test
   SOURCES wxdravik_tree_test.cpp
   LIBS dravik_gui_harness)
+
+# The list box and list control interfaces on the database list.
+dravik_add_test(wxdravik_adapters_test
+  SOURCES wxdravik_adapters_test.cpp
+  LIBS dravik_gui_harness)

@@ -1,7 +1,9 @@
 // The tree list: rows as the visible items in depth-first order, expansion by
 // activation (all at once with Alt), the saved expand state, and visible line
 // counts that stay right however the tree changes.
+#include <algorithm>
 #include <functional>
+#include <memory>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -26,6 +28,27 @@ int CountLines(const wxDBTreeListItem* item)
             lines += CountLines((*item)[i]);
     return lines;
 }
+
+/// The items on the rows, found by walking the whole tree depth-first.
+void WalkVisible(const wxDBTreeListItem* item, std::vector<const wxDBTreeListItem*>& rows)
+{
+    for (size_t i = 0; i < item->ChildCount(); ++i)
+    {
+        rows.push_back((*item)[i]);
+        if ((*item)[i]->IsExpanded())
+            WalkVisible((*item)[i], rows);
+    }
+}
+
+/// The bitmap the tree's body painted.
+struct BitmapOf : wxDoubleBufferedWindow
+{
+    static wxImage Image(wxDoubleBufferedWindow* window)
+    {
+        const std::unique_ptr<wxBitmap>& bitmap = window->*(&BitmapOf::m_Bitmap);
+        return bitmap ? bitmap->ConvertToImage() : wxImage(1, 1);
+    }
+};
 
 class TreeTest : public ::testing::Test
 {
@@ -73,6 +96,19 @@ protected:
         m_Tree->ProcessWindowEvent(event);
     }
 
+    /// A press and release on the body at (x, y), after the pointer moved
+    /// there (the cursor it sets tells a button from the rest of the row).
+    void Click(int x, int y)
+    {
+        for (wxEventType type : std::vector<wxEventType>{wxEVT_MOTION, wxEVT_LEFT_DOWN, wxEVT_LEFT_UP})
+        {
+            wxMouseEvent event(type);
+            event.SetPosition(wxPoint(x, y));
+            event.SetEventObject(m_Tree->_GetBody());
+            m_Tree->_GetBody()->HandleWindowEvent(event);
+        }
+    }
+
     wxFrame* m_Frame = nullptr;
     wxDBTreeListCtrl* m_Tree = nullptr;
 };
@@ -110,6 +146,47 @@ TEST_F(TreeTest, RowsFollowAppendsActivationAndAlt)
     EXPECT_EQ(8, m_Tree->GetRoot()->GetVisibleLineCount());
 }
 
+TEST_F(TreeTest, ButtonClickTogglesTheRowsBelowAndTintsShowByDepth)
+{
+    wxDBTreeListItem* a = Add("A");
+    wxDBTreeListItem* a1 = Add("a1", a);
+    Add("x", a1);
+    Add("a2", a);
+    Add("B");
+    ASSERT_EQ(5, m_Tree->GetItemCount());
+    const int h = m_Tree->GetRowHeight(), indent = wxDBTreeListCtrl::IndentMargin();
+    const int buttonX = indent / 2 + 2;
+
+    Click(60, h / 2);  // on the text: a selection, no toggle
+    EXPECT_EQ(5, m_Tree->GetItemCount());
+    Click(buttonX, h / 2);  // on A's button: its three rows go
+    EXPECT_EQ((std::vector<std::string>{"A", "B"}), Rows());
+    Click(buttonX, h / 2);  // and come back in their places
+    EXPECT_EQ((std::vector<std::string>{"A", "a1", "x", "a2", "B"}), Rows());
+
+    // The rows as painted: depth 1 and 2 tinted apart from the top level.
+    m_Tree->DeselectAll();
+    m_Tree->Redraw();
+    wxDoubleBufferedWindow* body = m_Tree->_GetBody();
+    ASSERT_TRUE(WaitUntil([&] { return BitmapOf::Image(body).GetWidth() > 300; }));
+    FlushEvents();
+    const wxImage image = BitmapOf::Image(body);
+    const auto at = [&](int row) {  // past the last column: only the row's background
+        const int y = row * h + 1;
+        return wxColour(image.GetRed(300, y), image.GetGreen(300, y), image.GetBlue(300, y))
+            .GetAsString(wxC2S_HTML_SYNTAX)
+            .ToStdString();
+    };
+    const bool focused = body->HasFocus();  // the click may have focused it: rows lift then
+    const auto html = [focused](const wxColour& colour) {
+        return (focused ? AdjustColour(colour, 8, 8, 8) : colour).GetAsString(wxC2S_HTML_SYNTAX).ToStdString();
+    };
+    const wxColour field = wxsGetColor(COLOR_FIELD), odd = AdjustColour(field, -2, -2, -2);
+    const std::string depth1 = html(AdjustColour(odd, 3, 10, 12));
+    EXPECT_EQ((std::vector<std::string>{html(field), depth1, html(AdjustColour(field, 12, 10, 3)), depth1, html(field)}),
+              (std::vector<std::string>{at(0), at(1), at(2), at(3), at(4)}));
+}
+
 TEST_F(TreeTest, ExpandStateSurvivesARebuild)
 {
     const auto build = [&] {
@@ -132,7 +209,7 @@ TEST_F(TreeTest, ExpandStateSurvivesARebuild)
     EXPECT_EQ((std::vector<std::string>{"A", "a1", "B", "C"}), Rows());
 }
 
-TEST_F(TreeTest, TextsTintsAndButtons)
+TEST_F(TreeTest, ThrowingTextsAndButtonAreas)
 {
     wxDBTreeListItem* a = Add("A");
     wxDBTreeListItem* a1 = Add("a1", a);
@@ -146,9 +223,6 @@ TEST_F(TreeTest, TextsTintsAndButtons)
     EXPECT_EQ("a1", m_Tree->GetDisplayText(1, 0).Str());
     EXPECT_EQ("", m_Tree->GetDisplayText(3, 0).Str());  // the callback threw
     EXPECT_EQ("", m_Tree->GetDisplayText(40, 0).Str());  // no item
-    const wxColour field = wxsGetColor(COLOR_FIELD), odd = AdjustColour(field, -2, -2, -2);
-    EXPECT_EQ((std::vector<wxColour>{field, AdjustColour(odd, 3, 10, 12), AdjustColour(field, 12, 10, 3)}),
-              (std::vector<wxColour>{m_Tree->GetRowBGColor(0), m_Tree->GetRowBGColor(1), m_Tree->GetRowBGColor(2)}));
     // The button of a depth-1 item sits one indent in; leaf items have none.
     const int h = m_Tree->GetRowHeight(), indent = wxDBTreeListCtrl::IndentMargin();
     EXPECT_NE(wxSTANDARD_CURSOR, m_Tree->CustomizeCursor(1, 0, indent + 3, h / 2));
@@ -156,30 +230,51 @@ TEST_F(TreeTest, TextsTintsAndButtons)
     EXPECT_EQ(wxSTANDARD_CURSOR, m_Tree->CustomizeCursor(2, 0, 2 * indent + 3, h / 2));
 }
 
-// Appends, expansions and collapses in any order keep every item's count
-// equal to a recount and the rows equal to the root's count less one.
-TEST_F(TreeTest, VisibleLineCountsStayRightUnderRandomChanges)
+// Appends, expansions, collapses and clears in any order keep every item's
+// count equal to a recount, and the fast row lookup equal to a plain walk.
+TEST_F(TreeTest, RowLookupMatchesAPlainWalkUnderRandomChanges)
 {
     std::mt19937 random(7);
     std::vector<wxDBTreeListItem*> items;
-    for (int i = 0; i < 400; ++i)
+    const auto check = [&](int step) {
+        std::vector<const wxDBTreeListItem*> walked;
+        WalkVisible(m_Tree->GetRoot(), walked);
+        ASSERT_EQ(int(walked.size()), m_Tree->GetItemCount()) << "step " << step;
+        // Rows in a shuffled order, so that the one-entry cache is no help.
+        std::vector<int> rows(walked.size());
+        for (size_t i = 0; i < rows.size(); ++i)
+            rows[i] = int(i);
+        std::shuffle(rows.begin(), rows.end(), random);
+        for (int row : rows)
+        {
+            ASSERT_EQ(walked[size_t(row)], m_Tree->ItemAtRow(row)) << "step " << step << ", row " << row;
+            ASSERT_EQ(row, m_Tree->RowWithItem(walked[size_t(row)])) << "step " << step;
+        }
+    };
+    for (int i = 0; i < 3000; ++i)
     {
-        const int choice = int(random() % 4);
-        if (choice < 3 || items.empty())
+        const int choice = int(random() % 100);
+        if (choice < 70 || items.empty())
         {
             wxDBTreeListItem* parent = items.empty() || random() % 5 == 0 ? nullptr : items[random() % items.size()];
-            if (wxDBTreeListItem* item = Add(SFormat("item %d", i), parent))
+            if (wxDBTreeListItem* item = Add(SFormat("item %d", int(random() % 400)), parent))
                 items.push_back(item);
         }
-        else
+        else if (choice < 99)
         {
             const int row = int(random() % std::max(1, m_Tree->GetItemCount()));
             Activate(row, random() % 20 == 0 ? "A" : "");
         }
+        else
+        {
+            m_Tree->Clear();
+            items.clear();
+        }
         ASSERT_EQ(CountLines(m_Tree->GetRoot()), m_Tree->GetRoot()->GetVisibleLineCount()) << "step " << i;
-        ASSERT_EQ(m_Tree->GetRoot()->GetVisibleLineCount() - 1, m_Tree->GetItemCount()) << "step " << i;
+        if (i % 50 == 0)
+            check(i);
     }
     for (wxDBTreeListItem* item : items)
         ASSERT_EQ(CountLines(item), item->GetVisibleLineCount());
-    Rows();  // every row maps to an item and back
+    check(3000);
 }

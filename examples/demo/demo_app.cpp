@@ -3,8 +3,8 @@
 //
 // The main window shows a summary board above the list of every message
 // received, and remembers its placement and column widths between runs;
-// Farm > Jobs window opens a secondary window with the jobs in a list, and the
-// Window menu lists the open windows.
+// Farm > Jobs window opens a secondary window with the jobs and their tasks in
+// a tree, and the Window menu lists the open windows.
 //
 // "--screenshots DIR": once a few messages have arrived, save the main window
 // and the jobs window as PNG files into DIR, then ask the master to shut this
@@ -222,6 +222,7 @@ private:
                 return;
             ShowJobsWindow();
             PlaceBeside(*m_Jobs);
+            m_Jobs->GetList()->Activate(0);  // the first job's tasks in view
             break;
         case 1:
             if (m_ShotTicks < 4)  // a moment to paint

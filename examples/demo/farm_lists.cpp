@@ -1,5 +1,7 @@
 #include "farm_lists.h"
 
+#include <algorithm>
+
 #include "wxdravik/wxcolorscheme.h"
 
 namespace
@@ -113,41 +115,84 @@ wxColour MessageList::GetRowColor(int row)
     return wxDBListCtrl::GetRowColor(row);
 }
 
-JobList::JobList(wxWindow* parent) : SelectionList(parent, wxLC_SINGLE_SEL)
+JobTree::JobTree(wxWindow* parent) : wxDBTreeListCtrl(parent, wxID_ANY, wxLC_SINGLE_SEL)
 {
-    AddColumn(0, "Job", 170);
+    AddColumn(0, "Job", 190);
     AddColumn(1, "State", 80);
     AddColumn(2, "Progress", 80, Align::Right);
     RestoreColumnSizes(k_ColumnsSection, "Jobs");
     Reload();
 }
 
-JobList::~JobList()
+JobTree::~JobTree()
 {
     SaveColumnSizes(k_ColumnsSection, "Jobs");
 }
 
-void JobList::Reload()
+void JobTree::Reload()
 {
-    std::vector<Row> rows;
+    std::vector<Shown> jobs;
     if (DravikApp* app = DravikApp::GetInstance())
         for (const UID& id : app->GetAllJobs())
             if (boost::shared_ptr<Job> job = app->GetJobByID(id))
-                rows.push_back({job->Name(), job->GetState(), job->GetProgress()});
-    const int before = int(m_Rows.size()), after = int(rows.size());
-    for (int row = 0; row < std::min(before, after); ++row)
-        if (rows[size_t(row)] != m_Rows[size_t(row)])
-            RedrawItem(row);
-    m_Rows.swap(rows);
-    if (after > before)
-        Insert(before, size_t(after - before));
-    else if (after < before)
-        Remove(after, size_t(before - after));
+                jobs.push_back({id, job->Name(), job->GetState(), job->GetProgress()});
+    const bool sameJobs = jobs.size() == m_Jobs.size() &&
+                          std::equal(jobs.begin(), jobs.end(), m_Jobs.begin(),
+                                     [](const Shown& a, const Shown& b) { return a.m_ID == b.m_ID; });
+    if (!sameJobs)
+    {
+        m_Jobs.swap(jobs);
+        _Rebuild();
+        return;
+    }
+    // The items read the snapshot when drawn: redraw the job's rows that changed.
+    for (size_t i = 0; i < jobs.size(); ++i)
+    {
+        const Shown& now = jobs[i];
+        Shown& shown = m_Jobs[i];
+        if (now.m_Name == shown.m_Name && now.m_State == shown.m_State && now.m_Progress == shown.m_Progress)
+            continue;
+        shown = now;
+        const wxDBTreeListItem* item = GetRoot()->FindChild(now.m_ID.ToString());
+        const int row = RowWithItem(item);
+        if (row >= 0)
+            RedrawItems(row, row + (item->IsExpanded() ? k_TasksPerJob : 0));
+    }
 }
 
-String JobList::GetDisplayText(int row, int column)
+void JobTree::_Rebuild()
 {
-    const Row& shown = m_Rows[size_t(row)];
+    // Items are named by job UID and task number, which the expand state
+    // keeps: a job expanded before the rebuild is expanded after it.
+    PushExpandState();
+    Clear();
+    for (size_t job = 0; job < m_Jobs.size(); ++job)
+    {
+        wxDBTreeListItem jobItem;
+        jobItem.m_Name = m_Jobs[job].m_ID.ToString();
+        jobItem.m_TextFunc = [this, job](wxDBTreeListCtrl*, const wxDBTreeListItem*, int column) {
+            return _JobText(job, column);
+        };
+        jobItem.Expand(false);
+        wxDBTreeListItem* parent = AppendItem(jobItem, false);
+        for (int task = 0; parent && task < k_TasksPerJob; ++task)
+        {
+            wxDBTreeListItem taskItem;
+            taskItem.m_Name = String::FromInt(task);
+            taskItem.SetParent(parent);
+            taskItem.m_TextFunc = [this, job, task](wxDBTreeListCtrl*, const wxDBTreeListItem*, int column) {
+                return _TaskText(job, task, column);
+            };
+            AppendItem(taskItem, false);
+        }
+    }
+    PopExpandState(false);
+    Redraw();
+}
+
+String JobTree::_JobText(size_t job, int column) const
+{
+    const Shown& shown = m_Jobs.at(job);
     switch (column)
     {
     case 0: return shown.m_Name;
@@ -156,14 +201,62 @@ String JobList::GetDisplayText(int row, int column)
     }
 }
 
-wxColour JobList::GetRowColor(int row)
+int JobTree::_TaskState(size_t job, int task) const
 {
-    if (row < int(m_Rows.size()))
+    const Shown& shown = m_Jobs.at(job);
+    const int share = 100 / k_TasksPerJob;
+    if (shown.m_State == Job::STATE_FINISHED || shown.m_Progress >= (task + 1) * share)
+        return 2;
+    if (shown.m_State == Job::STATE_RUNNING && shown.m_Progress >= task * share)
+        return 1;
+    return 0;
+}
+
+String JobTree::_TaskText(size_t job, int task, int column) const
+{
+    const int share = 100 / k_TasksPerJob;
+    switch (column)
     {
-        if (m_Rows[size_t(row)].m_State == Job::STATE_RUNNING)
-            return wxsGetColor(COLOR_GREEN);
-        if (m_Rows[size_t(row)].m_State == Job::STATE_FINISHED)
-            return wxsGetColor(COLOR_TEXT_DISABLED);
+    case 0: return SFormat("Frames %d-%d", task * share + 1, (task + 1) * share);
+    case 1:
+    {
+        static const char* const k_States[] = {"waiting", "rendering", "done"};
+        return k_States[_TaskState(job, task)];
     }
-    return wxDBListCtrl::GetRowColor(row);
+    default:
+    {
+        const int state = _TaskState(job, task);
+        const int done = state == 2 ? 100 : std::clamp((m_Jobs.at(job).m_Progress - task * share) * 100 / share, 0, 100);
+        return String::FromInt(state == 0 ? 0 : done) + "%";
+    }
+    }
+}
+
+UID JobTree::GetJobAtRow(int row)
+{
+    const wxDBTreeListItem* item = ItemAtRow(row);
+    if (item && item->GetParent() != GetRoot())
+        item = item->GetParent();
+    for (const Shown& shown : m_Jobs)
+        if (item && shown.m_ID.ToString() == item->m_Name)
+            return shown.m_ID;
+    return UID(false);
+}
+
+wxColour JobTree::GetRowColor(int row)
+{
+    const wxDBTreeListItem* item = ItemAtRow(row);
+    if (item && item->GetParent() == GetRoot())
+    {
+        const UID id = GetJobAtRow(row);
+        for (const Shown& shown : m_Jobs)
+            if (shown.m_ID == id)
+            {
+                if (shown.m_State == Job::STATE_RUNNING)
+                    return wxsGetColor(COLOR_GREEN);
+                if (shown.m_State == Job::STATE_FINISHED)
+                    return wxsGetColor(COLOR_TEXT_DISABLED);
+            }
+    }
+    return wxDBTreeListCtrl::GetRowColor(row);
 }

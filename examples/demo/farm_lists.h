@@ -8,6 +8,7 @@
 
 #include "draviklib/draviklib.h"
 #include "wxdravik/wxdblistctrl.h"
+#include "wxdravik/wxdbtreelistctrl.h"
 
 /// A list whose selection is a set of rows, kept from the list's own events.
 class SelectionList : public wxDBListCtrl
@@ -56,30 +57,40 @@ private:
     std::vector<Row> m_Rows;
 };
 
-/// The farm's jobs with state and progress, refreshed from the client
-/// library's model.
-class JobList : public SelectionList
+/// The farm's jobs, each with its tasks (the frame ranges it renders, as
+/// far as its progress tells), refreshed from the client library's model.
+/// Jobs that are expanded stay expanded when the tree is built again.
+class JobTree : public wxDBTreeListCtrl
 {
 public:
-    explicit JobList(wxWindow* parent);
-    ~JobList() override;
+    static const int k_TasksPerJob = 10;
 
-    /// Reads the jobs again; only rows whose text changed are redrawn.
+    explicit JobTree(wxWindow* parent);
+    ~JobTree() override;
+
+    /// Reads the jobs again: the tree is built anew when jobs came or went,
+    /// otherwise only the rows whose text changed are redrawn.
     void Reload();
+    /// The job shown on a row, or on the job row above a task row; an empty
+    /// UID for no row.
+    UID GetJobAtRow(int row);
 
-    String GetDisplayText(int row, int column) override;
     wxColour GetRowColor(int row) override;
 
 private:
-    struct Row
+    struct Shown
     {
+        UID m_ID;
         String m_Name;
         Job::State m_State;
         int m_Progress;
-        bool operator!=(const Row& o) const
-        {
-            return m_Name != o.m_Name || m_State != o.m_State || m_Progress != o.m_Progress;
-        }
     };
-    std::vector<Row> m_Rows;
+
+    void _Rebuild();
+    String _JobText(size_t job, int column) const;
+    String _TaskText(size_t job, int task, int column) const;
+    /// 0 waiting, 1 rendering, 2 done.
+    int _TaskState(size_t job, int task) const;
+
+    std::vector<Shown> m_Jobs;  // in the model's order; items refer to them by index
 };

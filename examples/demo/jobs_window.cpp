@@ -19,10 +19,10 @@ wxBEGIN_EVENT_TABLE(JobsWindow, wxDravikFrame)
 wxEND_EVENT_TABLE()
 // clang-format on
 
-JobsWindow::JobsWindow() : wxDravikFrame("Jobs", wxDefaultPosition, wxSize(360, 420))
+JobsWindow::JobsWindow() : wxDravikFrame("Jobs", wxDefaultPosition, wxSize(400, 460))
 {
     auto* panel = new wxsPanel(this);  // owned by the frame
-    m_List = new JobList(panel);      // owned by the panel
+    m_List = new JobTree(panel);      // owned by the panel
     auto* sizer = new wxBoxSizer(wxVERTICAL);
     sizer->Add(m_List, 1, wxEXPAND | wxALL, 8);
     panel->SetSizer(sizer);

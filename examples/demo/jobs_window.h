@@ -1,24 +1,24 @@
-// The demo's jobs window: a secondary frame listing the farm's jobs with
-// their state and progress, read again four times a second.
+// The demo's jobs window: a secondary frame showing the farm's jobs and their
+// tasks with state and progress, read again four times a second.
 #pragma once
 
 #include "wxdravik/wxdravikframe.h"
 #include "wxdravik/wxtimed.h"
 
-class JobList;
+class JobTree;
 
 class JobsWindow : public wxDravikFrame, public wxTimed
 {
 public:
     JobsWindow();
 
-    JobList* GetList() const { return m_List; }
+    JobTree* GetList() const { return m_List; }
 
 private:
     void OnTick() override;
     void OnClose(wxCloseEvent& event);
 
-    JobList* m_List;
+    JobTree* m_List;
 
     wxDECLARE_EVENT_TABLE();
 };

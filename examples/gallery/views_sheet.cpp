@@ -11,6 +11,8 @@
 #include "capture.h"
 #include "wxdravik/wxbarhistoryctrl.h"
 #include "wxdravik/wxdblistctrl.h"
+#include "wxdravik/wxdbtreelistctrl.h"
+#include "wxdravik/wxslistbox.h"
 #include "wxdravik/wxdravikcolors.h"
 #include "wxdravik/wxswrappers.h"
 #include "wxdravik/wxtextlinectrl.h"
@@ -19,7 +21,7 @@ namespace
 {
 const int k_Margin = 16;
 const int k_TitleHeight = 30;
-const int k_LabelHeight = 22;
+const int k_LabelHeight = 44;  // two lines
 
 /// Forty render jobs, a few rows of them selected.
 class SampleList : public wxDBListCtrl
@@ -61,6 +63,49 @@ private:
 };
 }
 
+/// Render jobs with their tasks: two of them expanded, one task selected.
+wxDBTreeListCtrl* JobTree(wxWindow* parent)
+{
+    auto* tree = new wxDBTreeListCtrl(parent, wxID_ANY);  // owned by the parent
+    tree->AddColumn(0, "Job", 220);
+    tree->AddColumn(1, "State", 90);
+    tree->AddColumn(2, "Frames", 80, Align::Right);
+    static const char* const jobs[] = {"shot_010_lighting", "shot_020_fx", "char_turntable", "comp_final_v3"};
+    for (int job = 0; job < 4; ++job)
+    {
+        wxDBTreeListItem item;
+        item.m_Name = jobs[job];
+        item.m_TextFunc = [job](wxDBTreeListCtrl*, const wxDBTreeListItem* self, int column) -> String {
+            return column == 0 ? self->m_Name : column == 1 ? String(job == 2 ? "waiting" : "running") : String("240");
+        };
+        item.Expand(job == 0 || job == 3);
+        wxDBTreeListItem* parent = tree->AppendItem(item);
+        for (int task = 0; task < 3; ++task)
+        {
+            wxDBTreeListItem child;
+            child.SetParent(parent);
+            child.m_Name = SFormat("Frames %d-%d", task * 80 + 1, task * 80 + 80);
+            child.m_TextFunc = [task](wxDBTreeListCtrl*, const wxDBTreeListItem* self, int column) -> String {
+                return column == 0 ? self->m_Name : column == 1 ? String(task == 0 ? "done" : "rendering") : String("80");
+            };
+            tree->AppendItem(child);
+        }
+    }
+    tree->Select(2);
+    return tree;
+}
+
+/// The list-box interface on the fast list, with one entry selected.
+wxsListBox* EngineListBox(wxWindow* parent)
+{
+    wxArrayString engines;
+    for (int engine = 1; engine <= 9; ++engine)
+        engines.push_back(wxString::Format("engine-%02d (%s)", engine, engine % 3 ? "idle" : "rendering"));
+    auto* box = new wxsListBox(parent, wxID_ANY, engines, wxLB_SINGLE);  // owned by the parent
+    box->SetSelection(4);
+    return box;
+}
+
 /// A job's output with its search bar open.
 wxSizer* LogViewer(wxWindow* parent, wxTextLineCtrl*& viewer)
 {
@@ -99,7 +144,7 @@ wxSizer* LoadGraphs(wxWindow* parent)
 
 wxBitmap CaptureViewsSheet(const wxString& heading)
 {
-    auto* frame = new wxFrame(nullptr, wxID_ANY, "Views", wxPoint(20, 20), wxSize(1040, 520));  // destroyed below
+    auto* frame = new wxFrame(nullptr, wxID_ANY, "Views", wxPoint(20, 20), wxSize(1040, 760));  // destroyed below
     auto* panel = new wxsPanel(frame);                                                           // owned by the frame
     auto* lists = new wxBoxSizer(wxHORIZONTAL);
     auto* active = new SampleList(panel, {2, 3, 4});  // owned by the panel
@@ -108,12 +153,16 @@ wxBitmap CaptureViewsSheet(const wxString& heading)
     disabled->Enable(false);
     lists->Add(active, 1, wxEXPAND | wxRIGHT, 8);
     lists->Add(disabled, 1, wxEXPAND);
+    auto* middle = new wxBoxSizer(wxHORIZONTAL);
+    middle->Add(JobTree(panel), 3, wxEXPAND | wxRIGHT, 8);
+    middle->Add(EngineListBox(panel), 2, wxEXPAND);
     auto* lower = new wxBoxSizer(wxHORIZONTAL);
     wxTextLineCtrl* viewer = nullptr;
     lower->Add(LogViewer(panel, viewer), 1, wxEXPAND | wxRIGHT, 8);
     lower->Add(LoadGraphs(panel), 1, wxEXPAND | wxTOP, 4);
     auto* all = new wxBoxSizer(wxVERTICAL);
     all->Add(lists, 3, wxEXPAND | wxBOTTOM, 8);
+    all->Add(middle, 2, wxEXPAND | wxBOTTOM, 8);
     all->Add(lower, 2, wxEXPAND);
     panel->SetSizer(all);
     frame->Show();
@@ -149,9 +198,10 @@ wxBitmap CaptureViewsSheet(const wxString& heading)
     dc.DrawText(heading, k_Margin, k_Margin);
     dc.SetFont(font);
     const int top = k_Margin + k_TitleHeight;
-    dc.DrawText("wxDBListCtrl: rows 2 to 4 selected, column \"Frames\" highlighted, a cell edited; disabled at the right. "
-                "wxTextLineCtrl with a search hit; wxBarHistoryCtrl",
+    dc.DrawText("wxDBListCtrl: rows 2 to 4 selected, column \"Frames\" highlighted, a cell edited; disabled at the right.",
                 k_Margin, top);
+    dc.DrawText("wxDBTreeListCtrl and wxsListBox; wxTextLineCtrl with a search hit; wxBarHistoryCtrl", k_Margin,
+                top + k_LabelHeight / 2);
     dc.DrawBitmap(shot, k_Margin, top + k_LabelHeight);
     dc.SelectObject(wxNullBitmap);
     return sheet;

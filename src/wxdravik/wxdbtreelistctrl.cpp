@@ -181,6 +181,7 @@ wxDBTreeListCtrl::wxDBTreeListCtrl(wxWindow* parent, int id, long style, long ro
     : wxDBListCtrl(parent, id, style, rowSpacing)
 {
     TreeResources::Get();
+    m_Body->Bind(wxEVT_LEFT_DOWN, &wxDBTreeListCtrl::OnBodyLeftDown, this);
 }
 
 wxDBTreeListCtrl::~wxDBTreeListCtrl()
@@ -438,32 +439,52 @@ void wxDBTreeListCtrl::OnItemSelected(wxListEvent& event)
     if (item)
         m_SelectedItems.insert(item);
     const bool onButton = GetCurrentCursor() == &TreeResources::Get().m_ButtonCursor;
-    const bool toggle = (onButton || event.GetEventType() == wxEVT_LIST_ITEM_ACTIVATED) && item && item->HasChildren();
-    if (toggle)
-    {
-        if (event.GetString().Find('A') >= 0)
-        {
-            if (item->IsExpanded())
-                ContractAll();
-            else
-                ExpandAll();
-        }
-        else if (item->IsExpanded())
-        {
-            // The rows go while they still show the descendants, so that the
-            // selected ones among them are reported, not the items after.
-            Remove(row + 1, size_t(item->GetVisibleLineCount() - 1));
-            item->Expand(false);
-            FlushLastFound();
-        }
-        else
-        {
-            item->Expand(true);
-            FlushLastFound();
-            Insert(row + 1, size_t(item->GetVisibleLineCount() - 1), true);
-        }
-    }
+    if ((onButton || event.GetEventType() == wxEVT_LIST_ITEM_ACTIVATED) && item && item->HasChildren())
+        _Toggle(item, row, event.GetString().Find('A') >= 0);
     RedrawItem(row);
+}
+
+void wxDBTreeListCtrl::_Toggle(wxDBTreeListItem* item, int row, bool all)
+{
+    if (all)
+    {
+        if (item->IsExpanded())
+            ContractAll();
+        else
+            ExpandAll();
+    }
+    else if (item->IsExpanded())
+    {
+        // The rows go while they still show the descendants, so that the
+        // selected ones among them are reported, not the items after.
+        Remove(row + 1, size_t(item->GetVisibleLineCount() - 1));
+        item->Expand(false);
+        FlushLastFound();
+    }
+    else
+    {
+        item->Expand(true);
+        FlushLastFound();
+        Insert(row + 1, size_t(item->GetVisibleLineCount() - 1), true);
+    }
+}
+
+void wxDBTreeListCtrl::OnBodyLeftDown(wxMouseEvent& event)
+{
+    event.Skip();
+    // A click on a row that is already selected keeps the selection and so
+    // sends no selection event; its button must still work.
+    const int row = m_Body->MouseToLine(event.GetY());
+    if (row < 0 || row >= GetItemCount() || !IsRowSelected(row) || GetColumnAt(event.GetX()) != 0)
+        return;
+    wxDBTreeListItem* item = ItemAtRow(row);
+    const wxCursor* cursor =
+        CustomizeCursor(row, 0, event.GetX() - GetColumnX(0), event.GetY() - m_Body->LineToMouse(row));
+    if (item && item->HasChildren() && cursor == &TreeResources::Get().m_ButtonCursor)
+    {
+        _Toggle(item, row, event.AltDown());
+        RedrawItem(row);
+    }
 }
 
 void wxDBTreeListCtrl::OnItemDeselected(wxListEvent& event)

@@ -129,6 +129,9 @@ protected:
 private:
     void OnItemSelected(wxListEvent& event);
     void OnItemDeselected(wxListEvent& event);
+    void OnBodyLeftDown(wxMouseEvent& event);
+    /// Expands or collapses item on row, with all every item at once.
+    void _Toggle(wxDBTreeListItem* item, int row, bool all);
     void FlushLastFound();
     /// Recounts every item's visible lines after flags changed in bulk, and
     /// tells the list the new row count.
