@@ -275,6 +275,7 @@ void Run()
         const auto start = Clock::now();
         BuildTree(again);
         buildMs.push_back(Ms(Clock::now() - start));
+        std::fprintf(stderr, "# build %d: %.1f ms\n", i, buildMs.back());
         frame->Destroy();
         RunFor(50);
     }

@@ -240,6 +240,11 @@ TEST_F(TreeTest, RowLookupMatchesAPlainWalkUnderRandomChanges)
         std::vector<const wxDBTreeListItem*> walked;
         WalkVisible(m_Tree->GetRoot(), walked);
         ASSERT_EQ(int(walked.size()), m_Tree->GetItemCount()) << "step " << step;
+        for (size_t row = 0; row < walked.size(); ++row)  // in order, as a repaint asks
+            ASSERT_EQ(walked[row], m_Tree->ItemAtRow(int(row))) << "step " << step << ", row " << row;
+        ASSERT_EQ(nullptr, m_Tree->ItemAtRow(int(walked.size())));
+        for (size_t row = walked.size(); row-- > 0;)  // in reverse, as a removal asks
+            ASSERT_EQ(walked[row], m_Tree->ItemAtRow(int(row))) << "step " << step << ", row " << row;
         // Rows in a shuffled order, so that the one-entry cache is no help.
         std::vector<int> rows(walked.size());
         for (size_t i = 0; i < rows.size(); ++i)

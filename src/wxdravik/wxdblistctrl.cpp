@@ -446,8 +446,10 @@ int wxDBListCtrl::FindColumnByType(int type) const
 
 void wxDBListCtrl::Insert(int pos, size_t count, bool redraw)
 {
+    // Hosts insert rows one at a time by the thousand: the native scroll
+    // bars follow once per refresh.
     m_Body->m_LineCount += int(count);
-    m_Body->AdjustScrollbars();
+    m_Body->AdjustScrollbarsLater();
     if (m_Body->m_Anchor >= pos)
         m_Body->m_Anchor += int(count);
     if (redraw)
@@ -463,7 +465,7 @@ void wxDBListCtrl::Remove(int pos, size_t count)
     int& anchor = m_Body->m_Anchor;
     if (anchor >= pos && anchor < pos + int(count))
         anchor = pos - 1;
-    m_Body->AdjustScrollbars();
+    m_Body->AdjustScrollbarsLater();
     for (int row = pos + int(count) - 1; row >= pos; --row)
         if (IsRowSelected(row))
             SendListEvent(wxEVT_LIST_ITEM_DESELECTED, wxPoint(0, 0), -1, row, wxString());
@@ -572,9 +574,16 @@ void wxDBListCtrl::RedrawItem(int row)
 
 void wxDBListCtrl::RedrawItems(int a, int b)
 {
+    // Called for every row a host appends: rows below the view cost nothing.
+    const wxSize size = m_Body->GetClientSize();
     const int top = m_Body->LineToMouse(std::min(a, b));
+    if (top >= size.y)
+        return;
     const int bottom = m_Body->LineToMouse(std::max(a, b) + 1);
-    _RedrawVisible(m_Body, wxRect(0, top, m_Body->GetClientSize().x, bottom - top));
+    wxRect rect(0, top, size.x, bottom - top);
+    rect.Intersect(wxRect(size));
+    if (!rect.IsEmpty())
+        m_Body->Redraw(rect);
 }
 
 void wxDBListCtrl::RedrawCell(int row, int col)

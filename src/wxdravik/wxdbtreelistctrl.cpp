@@ -81,19 +81,76 @@ void wxDBTreeListItem::Expand(bool expand)
     _AddVisibleLines(expand ? children : -children);
 }
 
+namespace
+{
+/// Sibling lists up to this long are searched by name directly; longer ones
+/// keep a hash table of child indices, so that appending stays cheap.
+const size_t k_LinearNameSearch = 8;
+
+size_t NameHash(const String& name)
+{
+    size_t hash = 1469598103934665603ull;  // FNV-1a
+    for (size_t i = 0; i < name.Length(); ++i)
+        hash = (hash ^ static_cast<unsigned char>(name[i])) * 1099511628211ull;
+    return hash;
+}
+}  // namespace
+
 wxDBTreeListItem* wxDBTreeListItem::FindChild(const String& name) const
 {
-    const auto found = m_ByName.find(name);
-    return found == m_ByName.end() ? nullptr : found->second;
+    if (m_NameTable.empty())
+    {
+        for (wxDBTreeListItem* child : m_Children)
+            if (child->m_Name == name)
+                return child;
+        return nullptr;
+    }
+    const size_t mask = m_NameTable.size() - 1;
+    for (size_t slot = NameHash(name) & mask; m_NameTable[slot] != 0; slot = (slot + 1) & mask)
+    {
+        wxDBTreeListItem* child = m_Children[m_NameTable[slot] - 1];
+        if (child->m_Name == name)
+            return child;
+    }
+    return nullptr;
+}
+
+void wxDBTreeListItem::_IndexName(size_t index)
+{
+    if (m_Children.size() <= k_LinearNameSearch)
+        return;
+    // Open addressing, at most half full; a slot holds the child's index + 1.
+    if (m_NameTable.size() < 2 * m_Children.size())
+    {
+        m_NameTable.assign(std::max<size_t>(64, 2 * m_NameTable.size()), 0);
+        for (size_t i = 0; i < index; ++i)
+            _PutName(i);
+    }
+    _PutName(index);
+}
+
+void wxDBTreeListItem::_PutName(size_t index)
+{
+    const size_t mask = m_NameTable.size() - 1;
+    size_t slot = NameHash(m_Children[index]->m_Name) & mask;
+    while (m_NameTable[slot] != 0)
+        slot = (slot + 1) & mask;
+    m_NameTable[slot] = uint32_t(index + 1);
 }
 
 int wxDBTreeListItem::AppendChild(wxDBTreeListItem* child)
 {
-    if (!m_ByName.emplace(child->m_Name, child).second)
+    if (FindChild(child->m_Name))
         return int(m_Children.size()) - 1;  // a sibling has that name
+    return _LinkChild(child);
+}
+
+int wxDBTreeListItem::_LinkChild(wxDBTreeListItem* child)
+{
     child->m_Parent = this;
     child->m_IndexInParent = m_Children.size();
     m_Children.push_back(child);
+    _IndexName(m_Children.size() - 1);
     if (m_Expanded)
         _AddVisibleLines(child->m_VisibleLines);
     return int(m_Children.size()) - 1;
@@ -119,36 +176,96 @@ bool wxDBTreeListItem::IsVisible(wxDBTreeListCtrl*) const
 
 wxDBTreeListItem* wxDBTreeListItem::ItemAtIndex(size_t index) const
 {
+    // Every item walked into is expanded, so its children's lines add up to
+    // its own count less one: the search among siblings can start from
+    // whichever end is nearer, which keeps long sibling lists cheap.
     const wxDBTreeListItem* item = this;
     while (true)
     {
-        size_t position = 0;
+        const size_t total = size_t(std::max(item->m_VisibleLines - 1, 0));
+        if (index >= total)
+            return nullptr;
         const wxDBTreeListItem* inside = nullptr;
-        for (const wxDBTreeListItem* child : item->m_Children)
+        if (index < total / 2)
         {
-            const size_t lines = size_t(child->m_VisibleLines);
-            if (index == position)
-                return const_cast<wxDBTreeListItem*>(child);
-            if (index < position + lines)
+            size_t position = 0;
+            for (const wxDBTreeListItem* child : item->m_Children)
             {
-                inside = child;
-                index -= position + 1;
-                break;
+                const size_t lines = size_t(child->m_VisibleLines);
+                if (index < position + lines)
+                {
+                    inside = child;
+                    index -= position;
+                    break;
+                }
+                position += lines;
             }
-            position += lines;
+        }
+        else
+        {
+            size_t end = total;
+            for (auto it = item->m_Children.rbegin(); it != item->m_Children.rend(); ++it)
+            {
+                const size_t start = end - size_t((*it)->m_VisibleLines);
+                if (index >= start)
+                {
+                    inside = *it;
+                    index -= start;
+                    break;
+                }
+                end = start;
+            }
         }
         if (!inside)
             return nullptr;
+        if (index == 0)
+            return const_cast<wxDBTreeListItem*>(inside);
+        index -= 1;
         item = inside;
     }
 }
 
 int wxDBTreeListItem::IndexOfItem(const wxDBTreeListItem* child) const
 {
+    const size_t index = std::min(child->m_IndexInParent, m_Children.size());
     int rows = 0;
-    for (size_t i = 0; i < child->m_IndexInParent && i < m_Children.size(); ++i)
+    // An expanded item's count holds all its children's lines, so the rows
+    // after child tell the rows before it: count from the nearer end.
+    if (m_Expanded && index > m_Children.size() / 2)
+    {
+        for (size_t i = index; i < m_Children.size(); ++i)
+            rows += m_Children[i]->m_VisibleLines;
+        return m_VisibleLines - 1 - rows;
+    }
+    for (size_t i = 0; i < index; ++i)
         rows += m_Children[i]->m_VisibleLines;
     return rows;
+}
+
+wxDBTreeListItem* wxDBTreeListItem::PreviousVisible() const
+{
+    if (!m_Parent)
+        return nullptr;
+    if (m_IndexInParent == 0)
+        return m_Parent->m_Parent ? m_Parent : nullptr;  // the root has no row
+    // The last visible descendant of the previous sibling.
+    wxDBTreeListItem* item = m_Parent->m_Children[m_IndexInParent - 1];
+    while (item->m_Expanded && !item->m_Children.empty())
+        item = item->m_Children.back();
+    return item;
+}
+
+wxDBTreeListItem* wxDBTreeListItem::NextVisible() const
+{
+    if (m_Expanded && !m_Children.empty())
+        return m_Children.front();
+    for (const wxDBTreeListItem* item = this; item->m_Parent; item = item->m_Parent)
+    {
+        const std::vector<wxDBTreeListItem*>& siblings = item->m_Parent->m_Children;
+        if (item->m_IndexInParent + 1 < siblings.size())
+            return siblings[item->m_IndexInParent + 1];
+    }
+    return nullptr;
 }
 
 void wxDBTreeListItem::Clear()
@@ -156,7 +273,7 @@ void wxDBTreeListItem::Clear()
     if (m_Expanded)
         _AddVisibleLines(1 - m_VisibleLines);
     m_Children.clear();
-    m_ByName.clear();
+    m_NameTable.clear();
 }
 
 int wxDBTreeListItem::GetDepth() const
@@ -199,12 +316,25 @@ void wxDBTreeListCtrl::FlushLastFound()
 {
     m_LastFoundRow = -1;
     m_LastFoundItem = nullptr;
+    m_AppendParent = nullptr;
+}
+
+wxDBTreeListItem* _TreeItemStore::Add(const wxDBTreeListItem& item)
+{
+    // Blocks double from 16 items up to 4096: small trees stay small.
+    if (m_Blocks.empty() || m_Blocks.back().size() == m_Blocks.back().capacity())
+    {
+        const size_t items = m_Blocks.empty() ? 16 : std::min<size_t>(4096, 2 * m_Blocks.back().capacity());
+        m_Blocks.emplace_back();
+        m_Blocks.back().reserve(items);
+    }
+    m_Blocks.back().push_back(item);
+    return &m_Blocks.back().back();
 }
 
 wxDBTreeListItem* wxDBTreeListCtrl::InsertRawItem(const wxDBTreeListItem& item)
 {
-    m_Items.push_back(item);
-    return &m_Items.back();
+    return m_Items.Add(item);
 }
 
 wxDBTreeListItem* wxDBTreeListCtrl::AppendItem(const wxDBTreeListItem& item, bool redraw)
@@ -215,24 +345,30 @@ wxDBTreeListItem* wxDBTreeListCtrl::AppendItem(const wxDBTreeListItem& item, boo
     if (parent->FindChild(item.m_Name))
         return nullptr;
     wxDBTreeListItem* stored = InsertRawItem(item);
-    parent->AppendChild(stored);
+    parent->_LinkChild(stored);
     InsertOrRedraw(parent, stored, redraw, -1);
     return stored;
 }
 
 void wxDBTreeListCtrl::InsertOrRedraw(wxDBTreeListItem* parent, wxDBTreeListItem* item, bool redraw, int row)
 {
-    FlushLastFound();
+    // The rows below the parent change; the parent's own row does not.
+    m_LastFoundRow = -1;
+    m_LastFoundItem = nullptr;
     if (!m_ShowAll)
         for (const wxDBTreeListItem* ancestor = parent; ancestor; ancestor = ancestor->GetParent())
             if (!ancestor->IsExpanded())
             {
+                // No rows come: the nearest shown item may gain its button.
                 if (redraw)
-                    RedrawItem(FirstVisibleParent(parent));
+                    RedrawItem(_AppendRow(_FirstShown(parent)));
                 return;
             }
-    // Rows go after the parent's row and its earlier visible descendants.
-    const int position = row >= 0 ? row : RowWithItem(parent) + 1 + parent->IndexOfItem(item);
+    int position = row;
+    if (position < 0)  // after the parent's row and its earlier visible descendants
+        position = _AppendRow(parent) + 1 + parent->IndexOfItem(item);
+    else
+        m_AppendParent = nullptr;  // rows placed by the caller may lie above it
     Insert(position, size_t(item->GetVisibleLineCount()), redraw);
 }
 
@@ -253,15 +389,30 @@ int wxDBTreeListCtrl::RowWithItem(const wxDBTreeListItem* item) const
 
 int wxDBTreeListCtrl::FirstVisibleParent(const wxDBTreeListItem* item) const
 {
-    if (!item)
-        return -1;
-    // The nearest shown item: the highest one below the topmost collapsed
-    // ancestor, or the item itself when nothing above it is collapsed.
+    return item ? RowWithItem(_FirstShown(item)) : -1;
+}
+
+const wxDBTreeListItem* wxDBTreeListCtrl::_FirstShown(const wxDBTreeListItem* item)
+{
+    // The highest item below the topmost collapsed ancestor, or the item
+    // itself when nothing above it is collapsed.
     const wxDBTreeListItem* shown = item;
     for (const wxDBTreeListItem* link = item; link->GetParent(); link = link->GetParent())
         if (!link->GetParent()->IsExpanded())
             shown = link->GetParent();
-    return RowWithItem(shown);
+    return shown;
+}
+
+int wxDBTreeListCtrl::_AppendRow(const wxDBTreeListItem* item)
+{
+    // Appends come in runs under one parent and add rows only below it: its
+    // row is looked up once per run.
+    if (item != m_AppendParent)
+    {
+        m_AppendParentRow = RowWithItem(item);
+        m_AppendParent = item;
+    }
+    return m_AppendParentRow;
 }
 
 wxDBTreeListItem* wxDBTreeListCtrl::ItemAtRow(int row)
@@ -270,7 +421,14 @@ wxDBTreeListItem* wxDBTreeListCtrl::ItemAtRow(int row)
         return nullptr;
     if (row == m_LastFoundRow)
         return m_LastFoundItem;
-    m_LastFoundItem = m_Root.ItemAtIndex(size_t(row));
+    // A repaint asks for the rows in order, a removal in reverse order: the
+    // neighbouring row is one step away.
+    if (row == m_LastFoundRow + 1 && m_LastFoundItem)
+        m_LastFoundItem = m_LastFoundItem->NextVisible();
+    else if (row == m_LastFoundRow - 1 && m_LastFoundItem)
+        m_LastFoundItem = m_LastFoundItem->PreviousVisible();
+    else
+        m_LastFoundItem = m_Root.ItemAtIndex(size_t(row));
     m_LastFoundRow = row;
     return m_LastFoundItem;
 }
@@ -279,15 +437,13 @@ void wxDBTreeListCtrl::_Recount(bool redraw)
 {
     // Children come after their parents in the storage: counting backwards
     // finishes every item before its parent adds it.
-    for (wxDBTreeListItem& item : m_Items)
-        item.m_VisibleLines = 1;
+    m_Items.ForEach([](wxDBTreeListItem& item) { item.m_VisibleLines = 1; });
     m_Root.m_VisibleLines = 1;
-    for (auto it = m_Items.rbegin(); it != m_Items.rend(); ++it)
-    {
-        wxDBTreeListItem* parent = it->GetParent();
-        if (parent && parent->IsExpanded() && parent->FindChild(it->m_Name) == &*it)
-            parent->m_VisibleLines += it->m_VisibleLines;
-    }
+    m_Items.ForEachBackwards([](wxDBTreeListItem& item) {
+        wxDBTreeListItem* parent = item.GetParent();
+        if (parent && parent->IsExpanded() && parent->FindChild(item.m_Name) == &item)
+            parent->m_VisibleLines += item.m_VisibleLines;
+    });
     FlushLastFound();
     SetRowCount(m_Root.m_VisibleLines - 1);
     if (redraw)
@@ -296,24 +452,23 @@ void wxDBTreeListCtrl::_Recount(bool redraw)
 
 void wxDBTreeListCtrl::ExpandAll()
 {
-    for (wxDBTreeListItem& item : m_Items)
-        item.m_Expanded = true;
+    m_Items.ForEach([](wxDBTreeListItem& item) { item.m_Expanded = true; });
     _Recount(true);
 }
 
 void wxDBTreeListCtrl::ContractAll()
 {
-    for (wxDBTreeListItem& item : m_Items)
-        item.m_Expanded = false;
+    m_Items.ForEach([](wxDBTreeListItem& item) { item.m_Expanded = false; });
     _Recount(true);
 }
 
 void wxDBTreeListCtrl::PushExpandState()
 {
     std::vector<String> expanded;
-    for (const wxDBTreeListItem& item : m_Items)
+    m_Items.ForEach([&expanded](const wxDBTreeListItem& item) {
         if (item.HasChildren() && item.IsExpanded())
             expanded.push_back(item.m_Name);
+    });
     m_ExpandStack.push(std::move(expanded));
 }
 
@@ -323,9 +478,10 @@ void wxDBTreeListCtrl::PopExpandState(bool redraw)
         return;
     std::vector<String>& names = m_ExpandStack.top();
     std::sort(names.begin(), names.end());
-    for (wxDBTreeListItem& item : m_Items)
+    m_Items.ForEach([&names](wxDBTreeListItem& item) {
         if (item.HasChildren())
             item.m_Expanded = std::binary_search(names.begin(), names.end(), item.m_Name);
+    });
     m_ExpandStack.pop();
     _Recount(redraw);
 }
@@ -351,6 +507,8 @@ String wxDBTreeListCtrl::TryGetDisplayText(const wxDBTreeListItem* item, int col
 
 bool wxDBTreeListCtrl::IsRowSelected(int row)
 {
+    if (m_SelectedItems.empty())
+        return false;  // spares the row lookups of a collapse that asks for every row it removes
     wxDBTreeListItem* item = ItemAtRow(row);
     return item && m_SelectedItems.count(item) > 0;
 }
@@ -427,7 +585,7 @@ void wxDBTreeListCtrl::DoClear()
     m_LastSelected = nullptr;
     m_SelectedItems.clear();
     m_Root.Clear();
-    m_Items.clear();
+    m_Items.Clear();
     FlushLastFound();
 }
 

@@ -2,8 +2,7 @@
 // under their parents, expand buttons, expansion kept across rebuilds.
 #pragma once
 
-#include <list>
-#include <map>
+#include <cstdint>
 #include <set>
 #include <stack>
 #include <vector>
@@ -57,6 +56,10 @@ public:
     wxDBTreeListItem* ItemAtIndex(size_t index) const;
     /// Rows before child among this item's visible descendants.
     int IndexOfItem(const wxDBTreeListItem* child) const;
+    /// The item on the row after this one's, or null at the end.
+    wxDBTreeListItem* NextVisible() const;
+    /// The item on the row before this one's, or null at the top.
+    wxDBTreeListItem* PreviousVisible() const;
     /// Forgets every child (they stay in the control's storage).
     void Clear();
     /// Ancestors below the root.
@@ -66,13 +69,47 @@ private:
     friend class wxDBTreeListCtrl;
     /// Adds delta to this item's count and to every ancestor that shows it.
     void _AddVisibleLines(int delta);
+    /// Enters child index into the name table, building it when due.
+    void _IndexName(size_t index);
+    void _PutName(size_t index);
+    /// AppendChild for a child whose name is known to be free.
+    int _LinkChild(wxDBTreeListItem* child);
 
     wxDBTreeListItem* m_Parent = nullptr;
     std::vector<wxDBTreeListItem*> m_Children;
-    std::map<String, wxDBTreeListItem*> m_ByName;
+    /// Child indices + 1 by name hash (0: free), once there are many children.
+    std::vector<uint32_t> m_NameTable;
     size_t m_IndexInParent = 0;
     bool m_Expanded = true;
     int m_VisibleLines = 1;
+};
+
+/// The tree's items in blocks that never move: items keep their addresses,
+/// and a large tree costs a few allocations rather than one per item.
+class WXDRAVIK_API _TreeItemStore
+{
+public:
+    wxDBTreeListItem* Add(const wxDBTreeListItem& item);
+    void Clear() { m_Blocks.clear(); }
+
+    /// Visits the items in the order they were added.
+    template <class Visit>
+    void ForEach(Visit visit)
+    {
+        for (std::vector<wxDBTreeListItem>& block : m_Blocks)
+            for (wxDBTreeListItem& item : block)
+                visit(item);
+    }
+    template <class Visit>
+    void ForEachBackwards(Visit visit)
+    {
+        for (auto block = m_Blocks.rbegin(); block != m_Blocks.rend(); ++block)
+            for (auto item = block->rbegin(); item != block->rend(); ++item)
+                visit(*item);
+    }
+
+private:
+    std::vector<std::vector<wxDBTreeListItem>> m_Blocks;  // each filled up to its capacity, never beyond
 };
 
 /// A tree list: the rows are the visible items in depth-first order. The
@@ -117,12 +154,16 @@ protected:
     wxDBTreeListItem* InsertRawItem(const wxDBTreeListItem& item);
     String TryGetDisplayText(const wxDBTreeListItem* item, int column);
 
-    std::list<wxDBTreeListItem> m_Items;
+    _TreeItemStore m_Items;
     wxDBTreeListItem m_Root;
     wxDBTreeListItem* m_LastSelected = nullptr;
     bool m_ShowAll = false;
     int m_LastFoundRow = -1;
     wxDBTreeListItem* m_LastFoundItem = nullptr;
+    /// The item that the last append looked up and its row, valid until
+    /// rows change other than by appends beneath it.
+    const wxDBTreeListItem* m_AppendParent = nullptr;
+    int m_AppendParentRow = -1;
     std::set<wxDBTreeListItem*> m_SelectedItems;
     std::stack<std::vector<String>> m_ExpandStack;
 
@@ -133,6 +174,9 @@ private:
     /// Expands or collapses item on row, with all every item at once.
     void _Toggle(wxDBTreeListItem* item, int row, bool all);
     void FlushLastFound();
+    static const wxDBTreeListItem* _FirstShown(const wxDBTreeListItem* item);
+    /// RowWithItem through the append cache.
+    int _AppendRow(const wxDBTreeListItem* item);
     /// Recounts every item's visible lines after flags changed in bulk, and
     /// tells the list the new row count.
     void _Recount(bool redraw);

@@ -91,6 +91,8 @@ void wxDoubleBufferedWindow::Timeout(wxTimerEvent&)
 {
     SyncScrollbars();
     m_FullRedrawPending = false;
+    if (m_RefreshRect.IsEmpty())
+        return;  // only the scroll bars were due (an empty dirty area would mean all of it)
     // A refresh that has not been drawn yet still counts: the paint after it
     // draws both.
     if (!m_Dirty || m_DirtyRect.IsEmpty())
@@ -175,6 +177,25 @@ void wxDoubleBufferedWindow::ReleaseBitmap()
 
 void wxDoubleBufferedWindow::PostScroll(wxScrollWinEvent&)
 {
+}
+
+void wxDoubleBufferedWindow::AdjustScrollbarsLater()
+{
+    m_ScrollbarsStale = true;
+    if (!m_Timer.IsRunning())
+        m_Timer.StartOnce(m_RefreshDelay);
+}
+
+int wxDoubleBufferedWindow::GetScrollRange(int orient) const
+{
+    const_cast<wxDoubleBufferedWindow*>(this)->SyncScrollbars();
+    return wxWindow::GetScrollRange(orient);
+}
+
+int wxDoubleBufferedWindow::GetScrollThumb(int orient) const
+{
+    const_cast<wxDoubleBufferedWindow*>(this)->SyncScrollbars();
+    return wxWindow::GetScrollThumb(orient);
 }
 
 void wxDoubleBufferedWindow::AdjustScrollbars()

@@ -37,6 +37,10 @@ public:
 
     bool ScrollLines(int lines) override;
     bool ScrollPages(int pages) override;
+    /// Range and thumb as they will be once scroll bars marked stale are
+    /// brought up to date.
+    int GetScrollRange(int orient) const override;
+    int GetScrollThumb(int orient) const override;
 
     /// First visible line (wxVERTICAL) or character (any other value).
     int GetViewStart(int orient) const;
@@ -59,9 +63,9 @@ protected:
     /// Recomputes both scroll bars from the members.
     void AdjustScrollbars();
     /// Recomputes the scroll bars at the next refresh (or before the next
-    /// scroll), for views whose content changes faster than a native scroll
-    /// bar update can follow.
-    void AdjustScrollbarsLater() { m_ScrollbarsStale = true; }
+    /// scroll, or when their range or thumb is asked for), for views whose
+    /// content changes faster than a native scroll bar update can follow.
+    void AdjustScrollbarsLater();
     /// Brings scroll bars marked stale up to date now.
     void SyncScrollbars()
     {
