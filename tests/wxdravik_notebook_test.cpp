@@ -202,6 +202,27 @@ TEST_F(NotebookTest, SplitLayoutIsStoredAfterATabDragAndRestoredWithTheSameGroup
     wxSplitterEvent moved(wxEVT_SPLITTER_SASH_POS_CHANGED, splitter);
     splitter->GetEventHandler()->ProcessEvent(moved);
     EXPECT_EQ(wxsFromWx(book->SavePerspective()), DravikApp::GetOptions().GetValue("Window", "SplitBook", String()));
+
+    // So does dragging the sash between the groups, which the docking manager
+    // handles by itself.
+    DravikApp::GetOptions().SetValue("Window", "SplitBook", String("stale"));
+    const wxString beforeDrag = book->SavePerspective();
+    auto mouse = [book](wxEventType type, int x) {
+        wxMouseEvent event(type);
+        event.SetEventObject(book);
+        event.SetPosition(wxPoint(x, 150));
+        event.SetLeftDown(type != wxEVT_LEFT_UP);
+        book->GetEventHandler()->ProcessEvent(event);
+    };
+    const int sashX = right->GetPosition().x - 4;
+    mouse(wxEVT_LEFT_DOWN, sashX);
+    ASSERT_TRUE(book->HasCapture());
+    mouse(wxEVT_MOTION, sashX - 60);
+    mouse(wxEVT_LEFT_UP, sashX - 60);
+    EXPECT_TRUE(WaitUntil([&] {
+        return DravikApp::GetOptions().GetValue("Window", "SplitBook", String()) == wxsFromWx(book->SavePerspective());
+    }));
+    EXPECT_NE(beforeDrag, book->SavePerspective());
 }
 
 TEST_F(NotebookTest, LayoutsOfOtherPageCountsKeepEveryPage)
