@@ -573,6 +573,10 @@ bool wxsNotebook::LoadPerspective(const wxString& text)
     std::map<wxString, wxAuiPaneInfo> panesByName;
     for (BuiltGroup& group : built)
     {
+        // A stored name that happens to match one the manager made meanwhile
+        // gives way to a fresh one.
+        if (m_mgr.GetPane(group.pane.name).IsOk())
+            group.pane.name.clear();
         m_mgr.AddPane(group.frame, group.pane);
         const wxAuiPaneInfo& added = m_mgr.GetPane(group.frame);
         panesByName[added.name] = added;
@@ -581,7 +585,8 @@ bool wxsNotebook::LoadPerspective(const wxString& text)
     // A stored dock may not crowd out the others: at most three quarters of
     // a notebook that has its size already, the absolute bound otherwise.
     const wxSize client = GetClientSize();
-    const wxSize limit(client.x > 100 ? client.x * 3 / 4 : k_MaxExtent, client.y > 100 ? client.y * 3 / 4 : k_MaxExtent);
+    const wxSize limit(client.x > 100 ? client.x * 3 / 4 : k_MaxExtent,
+                       client.y > 100 ? client.y * 3 / 4 : k_MaxExtent);
     const wxString manager = _CleanManagerPerspective(layout.manager, panesByName, limit);
     if (!manager.empty())
         m_mgr.LoadPerspective(manager, false);
