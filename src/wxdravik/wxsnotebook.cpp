@@ -482,7 +482,7 @@ wxAuiTabCtrl* wxsNotebook::_TabCtrlOfPane(const wxAuiPaneInfo& pane)
 {
     for (wxWindow* child : GetChildren())
     {
-        wxAuiTabCtrl* ctrl = wxDynamicCast(child, wxAuiTabCtrl);
+        auto* ctrl = dynamic_cast<wxAuiTabCtrl*>(child);
         if (ctrl && GetTabFrameFromTabCtrl(ctrl) == pane.window)
             return ctrl;
     }
