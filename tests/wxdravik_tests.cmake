@@ -80,3 +80,9 @@ dravik_add_test(wxdravik_tree_test
 dravik_add_test(wxdravik_adapters_test
   SOURCES wxdravik_adapters_test.cpp
   LIBS dravik_gui_harness)
+
+# The notebook with saved layout: the perspective text, loading into other
+# page counts, malformed texts, the stored layout and the art by pixels.
+dravik_add_test(wxdravik_notebook_test
+  SOURCES wxdravik_notebook_test.cpp
+  LIBS dravik_gui_harness)

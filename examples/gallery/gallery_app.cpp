@@ -1,7 +1,7 @@
 // Draws one sheet per colour scheme with every element the theme renderer
 // paints, and saves each as "<scheme>.png"; then the live controls
 // ("controls-<scheme>.png"), the dialogs ("dialogs-<scheme>.png") and the
-// fast views ("views-<scheme>.png"):
+// fast views ("views-<scheme>.png") and the notebook ("notebook-<scheme>.png"):
 //
 //     dravik-gallery [output folder, default docs/gallery]
 //
@@ -22,6 +22,7 @@
 
 #include "controls_sheet.h"
 #include "dialogs_sheet.h"
+#include "notebook_sheet.h"
 #include "views_sheet.h"
 #include "wxdravik/wxdravikapp.h"
 #include "wxdravik/wxdravikcolors.h"
@@ -392,6 +393,9 @@ public:
                  }},
                 {"views", [&](const wxString& name) {
                      return CaptureViewsSheet(wxString::Format("wxDravik views: %s scheme", name));
+                 }},
+                {"notebook", [&](const wxString& name) {
+                     return CaptureNotebookSheet(wxString::Format("wxDravik notebook: %s scheme", name));
                  }},
             };
             for (const auto& [kind, capture] : captured)
