@@ -1,6 +1,8 @@
 // The render-farm widgets: the job command menu read back item by item and
 // driven through TryCommand, with the error box caught by a modal-dialog
-// hook; the filter words.
+// hook; the filter words; the job and product choosers on the test
+// application's jobs and the product registry.
+#include <algorithm>
 #include <memory>
 #include <set>
 #include <stdexcept>
@@ -8,10 +10,13 @@
 #include <vector>
 
 #include <boost/make_shared.hpp>
+#include <wx/frame.h>
 #include <wx/modalhook.h>
 #include <wx/msgdlg.h>
+#include <wx/timer.h>
 
 #include "harness/gui_harness.h"
+#include "wxdravik/farmchoosers.h"
 #include "wxdravik/jobcommandmenu.h"
 #include "wxdravik/listitemfilter.h"
 #include "wxdravik/wxdravikstring.h"
@@ -278,4 +283,162 @@ TEST(FilterTest, WordsJoinByAndWithinATextAndTextsByOr)
     // A lone mark, as while typing "-temp", hides nothing.
     EXPECT_TRUE(passes({"render_temp"}, {"render", "-"}));
     EXPECT_TRUE(passes({"render_temp"}, {"!"}));
+}
+
+namespace
+{
+std::string Items(wxItemContainerImmutable* choice)
+{
+    std::string text;
+    for (unsigned i = 0; i < choice->GetCount(); ++i)
+        text += (i ? " | " : "") + choice->GetString(i).ToStdString();
+    return text;
+}
+
+class ChooserTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        JobFactory::s_JobFactory.Clear();
+        m_Frame.reset(new wxFrame(nullptr, wxID_ANY, "choosers"));
+    }
+    void TearDown() override
+    {
+        for (const UID& id : m_Jobs)
+            GetTestApp().RemoveJob(id);
+        JobFactory::s_JobFactory.Clear();
+        DravikApp::GetOptions().ClearSection("Hide Products");
+        DravikApp::GetOptions().RemoveKey("Confirm", "ProductChoiceNoProducts");
+    }
+
+    UID AddJob(const String& name, Job::State state)
+    {
+        auto job = boost::make_shared<Job>(UID(), name, UID());
+        job->SetState(state);
+        GetTestApp().AddJob(job);
+        m_Jobs.push_back(job->ID());
+        return job->ID();
+    }
+
+    UID AddProduct(const String& name)
+    {
+        UID id;
+        JobFactory::s_JobFactory.AddProduct(boost::make_shared<Product>(id, name, name.Lower()));
+        return id;
+    }
+
+    std::unique_ptr<wxFrame> m_Frame;
+    std::vector<UID> m_Jobs;
+};
+}  // namespace
+
+TEST_F(ChooserTest, JobSelectorListsUnfinishedJobsByNameWithNoneSortedIn)
+{
+    const UID beta = AddJob("beta", Job::STATE_RUNNING);
+    const UID alpha = AddJob("Alpha", Job::STATE_WAITING);
+    AddJob("gamma", Job::STATE_FINISHED);
+
+    JobSelector all(m_Frame.get(), wxID_ANY), others(m_Frame.get(), wxID_ANY);
+    EXPECT_EQ(all.GetSelectedJob(), UID::Null);  // not filled yet
+    int events = 0;
+    all.Bind(wxEVT_COMBOBOX, [&](wxCommandEvent&) { ++events; });
+    all.Fill(UID::Null);
+    EXPECT_EQ(Items(&all), "Alpha | beta | None");
+    EXPECT_EQ(all.GetSelectedJob(), alpha);
+    all.SelectJob(beta);
+    EXPECT_EQ(all.GetSelection(), 1);
+    EXPECT_EQ(all.GetSelectedJob(), beta);
+    all.SelectJob(UID());  // not listed
+    EXPECT_EQ(all.GetSelectedJob(), beta);
+    all.SelectJob(UID::Null);
+    EXPECT_EQ(all.GetSelection(), 2);
+    EXPECT_FALSE(all.GetSelectedJob());
+    EXPECT_EQ(events, 0);
+
+    others.Fill(alpha);
+    EXPECT_EQ(Items(&others), "beta | None");
+    // A refill lists each job once, and every item still answers with its own job.
+    AddJob("Aardvark", Job::STATE_RUNNING);
+    others.Fill(alpha);
+    EXPECT_EQ(Items(&others), "Aardvark | beta | None");
+    others.SelectJob(beta);
+    EXPECT_EQ(others.GetStringSelection(), "beta");
+
+    others.Append("stray", reinterpret_cast<void*>(uintptr_t(99)));
+    others.SetSelection(3);
+    EXPECT_EQ(others.GetSelectedJob(), UID::Null);
+}
+
+TEST_F(ChooserTest, ProductChoiceShowsUniqueUnhiddenProductsAndAnnouncesSelections)
+{
+    const UID alpha = AddProduct("Alpha");
+    const UID upper = AddProduct("ALPHA");
+    const UID beta = AddProduct("beta");
+    const UID hidden = AddProduct("Hidden");
+    AddProduct("Shown");
+    DravikApp::GetOptions().SetValue("Hide Products", hidden.ToString(), true);
+    DravikApp::GetOptions().SetValue("Hide Products", AddProduct("Zeta").ToString(), false);
+
+    ProductChoice choice(m_Frame.get(), 4711);
+    EXPECT_EQ(Items(&choice), "Alpha | beta | Shown | Zeta");
+    EXPECT_TRUE(choice.IsEnabled());
+    EXPECT_EQ(choice.GetSelectedProduct(), alpha);
+    EXPECT_EQ(choice.GetProduct(1), beta);
+    EXPECT_FALSE(choice.GetProduct(4));
+    EXPECT_FALSE(choice.GetProduct(-1));
+
+    std::vector<std::string> events;
+    choice.Bind(wxEVT_COMBOBOX, [&](wxCommandEvent& event) {
+        events.push_back(wxString::Format("%d %d %s %d", event.GetId(), event.GetInt(), event.GetString(),
+                                          event.GetEventObject() == &choice)
+                             .ToStdString());
+    });
+    choice.SetSelectedProduct(beta);
+    choice.SetSelectedProduct(beta);  // already selected: announced all the same
+    choice.SetSelectedProduct(upper);
+    choice.SetSelectedProduct(hidden);
+    EXPECT_EQ(events, (std::vector<std::string>{"4711 1 beta 1", "4711 1 beta 1"}));
+    EXPECT_EQ(choice.GetSelectedProduct(), beta);
+}
+
+TEST_F(ChooserTest, ProductChoiceWithoutProductsSaysSoUnlessAllAreHidden)
+{
+    std::vector<std::string> logged;
+    const int observer = Log::s_GlobalLog.AddObserver([&](LogLevel level, const String& text) {
+        if (level == LOG_INFO)
+            logged.push_back(text.Str());
+    });
+    bool shown = false;
+    wxTheApp->CallAfter([&] {
+        for (wxWindow* window : wxTopLevelWindows)
+            if (auto* box = dynamic_cast<wxDialog*>(window); box && box->IsModal())
+            {
+                shown = true;
+                box->EndModal(wxID_OK);
+            }
+    });
+    wxTimer guard;  // ends a box left waiting, so a fault fails instead of hanging
+    guard.Bind(wxEVT_TIMER, [](wxTimerEvent&) {
+        for (wxWindow* window : wxTopLevelWindows)
+            if (auto* box = dynamic_cast<wxDialog*>(window); box && box->IsModal())
+                box->EndModal(wxID_CANCEL);
+    });
+    guard.StartOnce(10000);
+    ProductChoice none(m_Frame.get(), wxID_ANY);
+    guard.Stop();
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(Items(&none), "None Installed");
+    EXPECT_FALSE(none.IsEnabled());
+    EXPECT_EQ(none.GetSelection(), 0);
+    EXPECT_FALSE(none.GetSelectedProduct());
+    EXPECT_EQ(std::count(logged.begin(), logged.end(), "No Products are currently available."), 1);
+
+    DravikApp::GetOptions().SetValue("Hide Products", AddProduct("Only").ToString(), true);
+    logged.clear();
+    ProductChoice hidden(m_Frame.get(), wxID_ANY);
+    Log::s_GlobalLog.RemoveObserver(observer);
+    EXPECT_EQ(Items(&hidden), "");
+    EXPECT_TRUE(hidden.IsEnabled());
+    EXPECT_TRUE(logged.empty());
 }
