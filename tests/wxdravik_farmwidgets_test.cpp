@@ -230,6 +230,7 @@ TEST_F(FarmTest, MenuOddItemTextsBuildAndEachEntryRunsItsOwnCommand)
                                                 {"Esc", k_Running, "a\\;b;c\\"},          // trailing escape
                                                 {"Blank", k_Running, "\"\";DISABLED:;R&D\tx"},
                                                 {"", k_Running, ""},
+                                                {"Semis", k_Running, ";;"},
                                                 {"A", k_Running, "B-C"},  // "A-B-C" both, joined with '-'
                                                 {"A-B", k_Running, "C"},
                                                 {"Render", k_Running, "Frame 2"}}),  // disabled in Blender
@@ -239,7 +240,7 @@ TEST_F(FarmTest, MenuOddItemTextsBuildAndEachEntryRunsItsOwnCommand)
     const long frame2 = IdOf(&menu, "Render/Frame 2");
     menu.Fill(job, k_Running);
     EXPECT_EQ(Describe(&menu),
-              "Odd{Frame 1;Frame 2} | Esc{a;b | c\\} | Blank{Blank | !  | R&&D x} |   | A{B-C} | A-B{C} | "
+              "Odd{Frame 1;Frame 2} | Esc{a;b | c\\} | Blank{Blank | !  | R&&D x} |   | Semis | A{B-C} | A-B{C} | "
               "Render{Frame 2}");
     EXPECT_EQ(IdOf(&menu, "Render/Frame 2"), frame2);
 

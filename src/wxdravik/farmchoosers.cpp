@@ -25,7 +25,7 @@ void JobSelector::Fill(const UID& exclude)
     Clear();
     m_Entries.clear();
 
-    AppendData(UID::Null, "None");
+    AppendData(UID::Null, wxsFromWx(_("None")));
     if (DravikApp* app = DravikApp::GetInstance())
         for (const UID& id : app->GetAllJobs())
         {

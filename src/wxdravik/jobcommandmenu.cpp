@@ -111,6 +111,12 @@ void JobCommandMenu::InsertCommand(const boost::shared_ptr<const Command>& comma
     StringTokenizer tokens(items, ';', false, '"', '\\');
     while (tokens.HasMore())
         DoInsertCommand(submenu.get(), name, tokens.GetNext(), command->GetHelp());
+    // Items that are only separators (";;") give no entry: offer the command itself.
+    if (submenu->GetMenuItemCount() == 0)
+    {
+        DoInsertCommand(this, name, String(), command->GetHelp());
+        return;
+    }
     AppendSubMenu(submenu.release(), MenuLabel(name), wxsToWx(command->GetHelp()));
 }
 
