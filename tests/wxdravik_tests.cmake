@@ -86,3 +86,9 @@ dravik_add_test(wxdravik_adapters_test
 dravik_add_test(wxdravik_notebook_test
   SOURCES wxdravik_notebook_test.cpp
   LIBS dravik_gui_harness)
+
+# The render-farm widgets: the job command menu, the filter words and the
+# job and product choosers.
+dravik_add_test(wxdravik_farmwidgets_test
+  SOURCES wxdravik_farmwidgets_test.cpp
+  LIBS dravik_gui_harness)

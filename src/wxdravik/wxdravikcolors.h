@@ -9,3 +9,4 @@
 #include "wxdravik/wxsbutton.h"
 #include "wxdravik/wxswrappers.h"
 #include "wxdravik/wxstextctrl.h"
+#include "wxdravik/wxschoice.h"
