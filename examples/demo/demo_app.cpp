@@ -1,13 +1,15 @@
 // The demo host program: a small farm monitor built on the library. It runs
 // against the embedded simulated master unless "--master HOST:PORT" is given.
 //
-// The main window shows a summary board above the list of every message
-// received, and remembers its placement and column widths between runs;
-// Farm > Jobs window opens a secondary window with the jobs and their tasks in
+// The main window shows a summary board above a notebook of two pages: every
+// message received, and the jobs (filter words, the job's commands on a right
+// click, a job and a product to pick). It remembers its placement, column
+// widths and the notebook's arrangement between runs; Farm > Jobs window opens a secondary window with the jobs and their tasks in
 // a tree, and the Window menu lists the open windows.
 //
 // "--screenshots DIR": once a few messages have arrived, save the main window
-// and the jobs window as PNG files into DIR, then ask the master to shut this
+// (its messages page, then its jobs page filtered), the jobs window and the
+// log window as PNG files into DIR, then ask the master to shut this
 // program down, which ends it through the same orderly path as a real
 // shutdown request.
 #include <algorithm>
@@ -28,6 +30,7 @@
 #include "draviklib/simulated_master.h"
 #include "farm_lists.h"
 #include "farm_views.h"
+#include "jobs_page.h"
 #include "jobs_window.h"
 #include "message_board.h"
 #include "screen_read.h"
@@ -36,6 +39,8 @@
 #include "wxdravik/wxdravikcolors.h"
 #include "wxdravik/wxdravikframe.h"
 #include "wxdravik/wxdravikstring.h"
+#include "wxdravik/wxsnotebook.h"
+#include "wxdravik/wxstextctrl.h"
 #include "wxdravik/wxtextlinectrl.h"
 
 namespace
@@ -122,15 +127,25 @@ public:
 
         m_Board = new MessageBoard(this);     // owned by the frame
         m_Engines = new EnginePanel(this);   // owned by the frame
-        m_Messages = new MessageList(this);  // owned by the frame
+        // The pages: the user may drag them into groups side by side, which
+        // the notebook remembers.
+        m_Book = new wxsNotebook(this, wxID_ANY, "DemoMainNotebook");  // owned by the frame
+        m_Messages = new MessageList(m_Book);                          // owned by the notebook
+        m_JobsPage = new JobsPage(m_Book);                             // owned by the notebook
+        m_Book->AddPage(m_Messages, "Messages", true);
+        m_Book->AddPage(m_JobsPage, "Jobs");
+        m_Book->LoadLayout();
         auto* top = new wxBoxSizer(wxHORIZONTAL);
         top->Add(m_Board, 1, wxEXPAND);
         top->Add(m_Engines, 0, wxEXPAND);
         auto* sizer = new wxBoxSizer(wxVERTICAL);
         sizer->Add(top, 0, wxEXPAND);
-        sizer->Add(m_Messages, 1, wxEXPAND);
+        sizer->Add(m_Book, 1, wxEXPAND);
         SetSizer(sizer);
         SetStatusBar(new SchemeStatusBar(this));  // owned by the frame
+        // The message count on the left, what the user did on the right.
+        const int widths[] = {-1, -2};
+        GetStatusBar()->SetFieldsCount(2, widths);
         // The link may have come up before this window existed.
         const bool connected = wxGetDravikApp()->IsConnected();
         m_Board->SetConnected(connected);
@@ -249,10 +264,18 @@ private:
                 if (other)
                     other->Hide();
             break;
-        default:
+        case 4:
             if (m_ShotTicks < 2)
                 return;
             SaveShot(*this, "demo-main.png", m_Board);
+            // The jobs page, narrowed to the running jobs by filter words.
+            m_Book->SetSelection(m_Book->GetPageIndex(m_JobsPage));
+            m_JobsPage->GetFilterField()->SetValue("running");
+            break;
+        default:
+            if (m_ShotTicks < 4)
+                return;
+            SaveShot(*this, "demo-jobs-page.png", nullptr);
             m_ShotTimer.Stop();
             // End through the master's shutdown request, as a farm operator would.
             if (SimulatedMaster* master = wxGetDravikApp()->GetSimulatedMaster())
@@ -277,6 +300,8 @@ private:
     wxString m_Screenshots;
     MessageBoard* m_Board;
     MessageList* m_Messages;
+    wxsNotebook* m_Book;
+    JobsPage* m_JobsPage;
     wxMenu* m_WindowMenu;
     EnginePanel* m_Engines;
     wxWeakRef<JobsWindow> m_Jobs;  // closed by the user at any time

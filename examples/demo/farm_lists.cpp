@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "wxdravik/listitemfilter.h"
 #include "wxdravik/wxcolorscheme.h"
 
 namespace
@@ -135,12 +136,19 @@ void JobTree::Reload()
     if (DravikApp* app = DravikApp::GetInstance())
         for (const UID& id : app->GetAllJobs())
             if (boost::shared_ptr<Job> job = app->GetJobByID(id))
-                jobs.push_back({id, job->Name(), job->GetState(), job->GetProgress()});
+            {
+                const Shown shown{id, job->Name(), job->GetState(), job->GetProgress()};
+                const xolib::vector<String> texts{shown.m_Name, StateName(shown.m_State),
+                                                  String::FromInt(shown.m_Progress) + "%"};
+                if (ListItemPassesFilter(texts, m_Filter))
+                    jobs.push_back(shown);
+            }
     const bool sameJobs = jobs.size() == m_Jobs.size() &&
                           std::equal(jobs.begin(), jobs.end(), m_Jobs.begin(),
                                      [](const Shown& a, const Shown& b) { return a.m_ID == b.m_ID; });
-    if (!sameJobs)
+    if (!sameJobs || m_RebuildDue)
     {
+        m_RebuildDue = false;
         m_Jobs.swap(jobs);
         _Rebuild();
         return;
@@ -230,6 +238,20 @@ String JobTree::_TaskText(size_t job, int task, int column) const
         return String::FromInt(state == 0 ? 0 : done) + "%";
     }
     }
+}
+
+void JobTree::SetFilter(const xolib::vector<String>& words)
+{
+    if (words == m_Filter)
+        return;
+    m_Filter = words;
+    m_RebuildDue = true;
+    Reload();
+}
+
+int JobTree::GetRowOfJob(const UID& job)
+{
+    return RowWithItem(GetRoot()->FindChild(job.ToString()));
 }
 
 UID JobTree::GetJobAtRow(int row)

@@ -74,6 +74,10 @@ public:
     /// The job shown on a row, or on the job row above a task row; an empty
     /// UID for no row.
     UID GetJobAtRow(int row);
+    /// The row of a job, -1 when it is not shown.
+    int GetRowOfJob(const UID& job);
+    /// Shows only the jobs whose name, state or progress passes the words.
+    void SetFilter(const xolib::vector<String>& words);
 
     wxColour GetRowColor(int row) override;
 
@@ -93,4 +97,6 @@ private:
     int _TaskState(size_t job, int task) const;
 
     std::vector<Shown> m_Jobs;  // in the model's order; items refer to them by index
+    xolib::vector<String> m_Filter;
+    bool m_RebuildDue = false;
 };
