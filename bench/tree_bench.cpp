@@ -269,7 +269,7 @@ void Run()
     // Building, in turns with the toolkit's tree list building the same
     // items, each into a shown window of the view's size; the first build
     // above paid for the first allocations.
-    std::vector<double> toolkitMs, ratio;
+    std::vector<double> toolkitMs, buildRatio;
     for (int i = 0; i < Repeats(3); ++i)
     {
         wxFrame* frame = NewFrame("build");
@@ -292,13 +292,13 @@ void Run()
         toolkitMs.push_back(Ms(Clock::now() - start));
         toolkitFrame->Destroy();
         RunFor(100);
-        ratio.push_back(toolkitMs.back() / buildMs.back());
+        buildRatio.push_back(toolkitMs.back() / buildMs.back());
         std::fprintf(stderr, "# build round %d: %.1f ms, wxTreeListCtrl %.1f ms\n", i, buildMs.back(), toolkitMs.back());
     }
     buildMs.erase(buildMs.begin());  // the cold first build
     Report("tree_build_ms", Median(buildMs), "ms");
     Report("tree_build_wxtreelistctrl_ms", Median(toolkitMs), "ms");
-    Report("tree_build_wxtreelistctrl_over_tree", Median(ratio), "x");
+    Report("tree_build_wxtreelistctrl_over_tree", Median(buildRatio), "x");
 }
 }  // namespace
 
