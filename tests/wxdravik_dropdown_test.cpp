@@ -206,6 +206,50 @@ TEST_F(DropdownTest, ChoiceSelectsByFirstLetterWithOneEventPerKey)
     EXPECT_EQ(m_Events.size(), 3u);
 }
 
+namespace
+{
+/// Counts its instances, to see the controls delete the client objects they own.
+class CountedData : public wxClientData
+{
+public:
+    explicit CountedData(int& live) : m_Live(live) { ++m_Live; }
+    ~CountedData() override { --m_Live; }
+
+private:
+    int& m_Live;
+};
+}
+
+TEST_F(DropdownTest, ChoiceOwnsItsClientObjects)
+{
+    int live = 0;
+    {
+        const wxString words[] = {"one", "two"};
+        wxsChoice choice(m_Dialog, wxID_ANY, wxDefaultPosition, wxDefaultSize, 2, words);
+        choice.Append("three", new CountedData(live));
+        choice.Insert("zero", 0, new CountedData(live));
+        choice.SetClientObject(1, new CountedData(live));
+        EXPECT_EQ(live, 3);
+        EXPECT_NE(choice.GetClientObject(0), nullptr);
+        EXPECT_EQ(choice.GetClientObject(2), nullptr);
+        choice.Delete(0);
+        EXPECT_EQ(live, 2);
+        EXPECT_EQ(choice.GetString(0), "one");
+        EXPECT_NE(choice.GetClientObject(0), nullptr);
+        EXPECT_NE(choice.GetClientObject(2), nullptr);
+    }
+    EXPECT_EQ(live, 0) << "destroyed with the choice";
+
+    wxsChoice sorted(m_Dialog, wxID_ANY, wxDefaultPosition, wxDefaultSize, 0, nullptr, wxCB_SORT);
+    int b = 2;
+    int a = 1;
+    sorted.Append("b", &b);
+    sorted.Append("a", &a);
+    EXPECT_EQ(sorted.GetString(0), "a");
+    EXPECT_EQ(sorted.GetClientData(0), &a);
+    EXPECT_EQ(sorted.GetClientData(1), &b);
+}
+
 TEST_F(DropdownTest, ChoiceSizesComeFromTheTextsWithMargins)
 {
     wxScreenDC dc;
@@ -311,6 +355,17 @@ TEST_F(DropdownTest, ChoiceFacesAndRowsByPixelsInTheDarkScheme)
     EXPECT_EQ(At(plain, 100, 0), Rgb(wxsGetColor(COLOR_BACKGROUND_LIGHT)));
     EXPECT_EQ(At(plain, 2, 10), Rgb(wxsGetColor(COLOR_BACKGROUND_LIGHT)));
     EXPECT_TRUE(RegionHas(plain, wxRect(6, 0, 60, 20), wxsGetColor(COLOR_TEXT)));
+    // The light schemes' field colour is nearly white: their selected rows
+    // take the (dark) text colour instead.
+    wxsSetColorScheme(SCHEME_LIGHT);
+    const wxImage light = Draw(row, [&](wxDC& dc) {
+        choice->OnDrawBackground(dc, wxRect(row), 0, wxODCB_PAINTING_SELECTED);
+        choice->OnDrawItem(dc, wxRect(row), 0, wxODCB_PAINTING_SELECTED);
+    });
+    EXPECT_TRUE(RegionHas(light, wxRect(6, 0, 60, 20), wxsGetColor(COLOR_TEXT)));
+    EXPECT_FALSE(RegionHas(light, wxRect(6, 0, 60, 20), wxsGetColor(COLOR_FIELD)));
+    wxsSetColorScheme(SCHEME_DARK);
+
     // Nothing at all for no item.
     const wxImage none = Draw(row, [&](wxDC& dc) { choice->OnDrawItem(dc, wxRect(row), wxNOT_FOUND, 0); });
     EXPECT_FALSE(RegionHas(none, wxRect(row), wxsGetColor(COLOR_TEXT)));
@@ -482,6 +537,14 @@ TEST_F(DropdownTest, CheckListBoxClicksOnTextSelectAndOnTheBoxToggle)
     EXPECT_EQ(At(image, h / 2, 2 * h + h / 2), Rgb(highlight)) << "checked box";
     EXPECT_EQ(At(image, h / 2, h / 2), Rgb(wxsGetColor(COLOR_CONTROL))) << "unchecked box";
     EXPECT_EQ(At(image, 150, h / 2), Rgb(k_Sentinel)) << "only the selected row is filled";
+
+    // Disabled: the boxes and the selection fade towards the background.
+    list->Disable();
+    const wxImage faded = Draw(list->GetClientSize(), [&](wxDC& dc) { list->OnDraw(dc); });
+    const wxColour background = wxsGetColor(COLOR_BACKGROUND);
+    EXPECT_EQ(At(faded, 150, 2 * h + h / 2), Rgb(BlendColour(highlight, background, 0.3)));
+    EXPECT_EQ(At(faded, h / 2, h / 2), Rgb(BlendColour(wxsGetColor(COLOR_CONTROL), background, 0.3)));
+    EXPECT_EQ(Rgb(list->GetBackgroundColour()), Rgb(background));
 }
 
 TEST_F(DropdownTest, CheckListBoxIsAnItemContainer)

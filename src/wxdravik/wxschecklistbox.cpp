@@ -43,6 +43,9 @@ void wxsCheckListBox::_Create(wxWindow* parent, wxWindowID id, const wxPoint& po
     SetValidator(validator);
     SetFGColor(COLOR_TEXT, 0);
     SetBGColor(COLOR_FIELD, 0);
+    // Disabled, the list fades into the window background like a disabled field.
+    SetDisabledFGColor(COLOR_TEXT_DISABLED, 0);
+    SetDisabledBGColor(COLOR_BACKGROUND, 0);
     m_itemHeight = wxRendererNative::Get().GetCheckBoxSize(this).y + 4;
     int xUnit = 0;
     int yUnit = 0;
@@ -204,19 +207,28 @@ void wxsCheckListBox::OnDraw(wxDC& dc)
     wxRendererNative& renderer = wxRendererNative::Get();
     const int h = m_itemHeight;
     const int width = GetClientSize().x;
-    const wxColour highlight = wxsGetColor(COLOR_HIGHLIGHT);
+    // The state of the moment, parents included: the window's own colours
+    // catch up with a parent's change only at the next idle time.
+    const bool enabled = IsEnabled();
+    const wxColour background = wxsGetColor(COLOR_BACKGROUND);
+    const wxColour highlight = enabled ? wxsGetColor(COLOR_HIGHLIGHT)
+                                       : BlendColour(wxsGetColor(COLOR_HIGHLIGHT), background, 0.3);
+    const wxColour selectedText = enabled ? *wxWHITE : BlendColour(*wxWHITE, background, 0.3);
+    const wxColour foreground = CurrentFGColour();
     dc.SetFont(GetFont());
-    dc.SetTextForeground(GetForegroundColour());
+    dc.SetTextForeground(foreground);
     dc.SetTextBackground(GetBackgroundColour());
     for (size_t i = 0; i < m_items.size(); ++i)
     {
         const int y = int(i) * h;
-        renderer.DrawCheckBox(this, dc, wxRect(1, y + 1, h - 2, h - 2),
-                              m_items[i].checked ? int(wxCONTROL_CHECKED) : 0);
+        int flags = m_items[i].checked ? int(wxCONTROL_CHECKED) : 0;
+        if (!enabled)
+            flags |= wxCONTROL_DISABLED;
+        renderer.DrawCheckBox(this, dc, wxRect(1, y + 1, h - 2, h - 2), flags);
         const bool selected = int(i) == m_selection;
         if (selected)
         {
-            dc.SetTextForeground(*wxWHITE);
+            dc.SetTextForeground(selectedText);
             dc.SetTextBackground(highlight);
             const wxRect row(h, y + 1, width - h, h - 2);
             dc.SetPen(wxPen(highlight));
@@ -228,10 +240,17 @@ void wxsCheckListBox::OnDraw(wxDC& dc)
         dc.DrawText(m_items[i].text, h + 2, y);
         if (selected)
         {
-            dc.SetTextForeground(GetForegroundColour());
+            dc.SetTextForeground(foreground);
             dc.SetTextBackground(GetBackgroundColour());
         }
     }
+}
+
+void wxsCheckListBox::DoEnable(bool enable)
+{
+    wxWindowWithItems<wxScrolled<wxWindow>, wxItemContainer>::DoEnable(enable);
+    RefreshColors();
+    Refresh();
 }
 
 // ---------------------------------------------------------------- input

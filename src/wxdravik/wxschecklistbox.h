@@ -83,6 +83,8 @@ protected:
     void OnAll(wxCommandEvent& event);
     void OnNone(wxCommandEvent& event);
     void OnSysColorChange(wxSysColourChangedEvent& event);
+    /// Recolours at once: the disabled look is part of the drawing.
+    void DoEnable(bool enable) override;
 
 private:
     struct Item

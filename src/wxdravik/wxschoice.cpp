@@ -68,11 +68,25 @@ void FillWithoutOutline(wxDC& dc, const wxRect& rect, const wxColour& colour)
     dc.SetBrush(oldBrush);
 }
 
+int Brightness(const wxColour& colour)
+{
+    return colour.Red() * 299 + colour.Green() * 587 + colour.Blue() * 114;
+}
+
+/// Dark text for the highlight: the field colour of the dark schemes, the
+/// text colour of the light ones (their field colour is nearly white).
+wxColour SelectedTextColour()
+{
+    const wxColour field = wxsGetColor(COLOR_FIELD);
+    const wxColour text = wxsGetColor(COLOR_TEXT);
+    return Brightness(field) <= Brightness(text) ? field : text;
+}
+
 /// An item's text, indented and vertically centred: dark on the highlight
 /// of a selected row, else in the given colour.
 void DrawItemText(wxDC& dc, const wxRect& rect, const wxString& text, int flags, const wxColour& normal)
 {
-    dc.SetTextForeground((flags & wxODCB_PAINTING_SELECTED) ? wxsGetColor(COLOR_FIELD) : normal);
+    dc.SetTextForeground((flags & wxODCB_PAINTING_SELECTED) ? SelectedTextColour() : normal);
     const int height = dc.GetCharHeight();
     dc.DrawText(text, rect.x + k_TextIndent, rect.y + (rect.height - height) / 2);
 }
@@ -345,6 +359,7 @@ void wxsChoice::KeepFocus(wxFocusEvent& event)
 // ---------------------------------------------------------------- wxsComboBox
 
 wxBEGIN_EVENT_TABLE(wxsComboBox, _ClientDataComboBox)
+    EVT_PAINT(wxsComboBox::Paint)
     EVT_SIZE(wxsComboBox::Size)
     EVT_SYS_COLOUR_CHANGED(wxsComboBox::OnSysColorChange)
 wxEND_EVENT_TABLE()
@@ -371,6 +386,30 @@ void wxsComboBox::_Init()
     SetFGColor(COLOR_TEXT, 0);
     SetBGColor(COLOR_FIELD, 0);
     CreateColoredTextCtrl();
+    // Clicks open the list over the whole painted button.
+    SetButtonPosition(GetArrowButtonWidth(), -1, wxRIGHT, 0);
+    _PlaceTextField();
+}
+
+void wxsComboBox::OnResize()
+{
+    _ClientDataComboBox::OnResize();
+    _PlaceTextField();
+}
+
+void wxsComboBox::Paint(wxPaintEvent&)
+{
+    wxPaintDC dc(this);
+    dc.SetFont(GetFont());
+    const wxRect face(GetClientSize());
+    OnDrawBackground(dc, face, GetSelection(), wxODCB_PAINTING_CONTROL);
+    if (m_text)
+        return;
+    // Read-only: the selected item on the face, left of the button.
+    wxRect text = face;
+    text.width = std::max(0, text.width - GetArrowButtonWidth());
+    dc.SetClippingRegion(text);
+    OnDrawItem(dc, text, GetSelection(), wxODCB_PAINTING_CONTROL);
 }
 
 void wxsComboBox::CreateColoredTextCtrl()

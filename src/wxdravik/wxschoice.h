@@ -125,9 +125,15 @@ protected:
     void OnDrawItem(wxDC& dc, const wxRect& rect, int item, int flags) const override;
     wxCoord OnMeasureItem(size_t item) const override;
     void DoShowPopup(const wxRect& rect, int flags) override;
+    /// Every re-layout of the toolkit's areas puts the field back left of
+    /// the painted button.
+    void OnResize() override;
 
     void Size(wxSizeEvent& event);
     void OnSysColorChange(wxSysColourChangedEvent& event);
+    /// The whole face is painted here: on GTK the toolkit's own paint clips
+    /// the owner-drawn part to a sliver and draws its native button.
+    void Paint(wxPaintEvent& event);
 
 private:
     void _Init();

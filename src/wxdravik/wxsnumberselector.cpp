@@ -34,6 +34,15 @@ int DecimalPosition(double value)
     return int(std::trunc(scaled));
 }
 
+/// A composite is only a frame for its children: disabled, it keeps the
+/// background it took from its parent, and the children show the state.
+void KeepBackgroundWhenDisabled(wxsPanel* composite)
+{
+    int modifier = 0;
+    const ColorName background = composite->GetBGColor(&modifier);
+    composite->SetDisabledBGColor(background, modifier);
+}
+
 /// The composite reports a child's focus loss as its own.
 void ReportFocusLoss(wxWindow* composite, const wxFocusEvent& event)
 {
@@ -64,6 +73,7 @@ wxsNumberSelector::wxsNumberSelector(wxWindow* parent, int id, const Values& val
         m_labels.push_back(String());
     if (m_labels[0].Empty())
         m_labels[0] = "Custom:";
+    KeepBackgroundWhenDisabled(this);
 
     auto* sizer = new wxBoxSizer(wxHORIZONTAL);
     long textStyle = wxTE_RICH2 | wxTE_RICH;
@@ -238,6 +248,7 @@ wxsSlider::wxsSlider(wxWindow* parent, int id, double value, double min, double 
 
 void wxsSlider::CreateSubControls(int value, int min, int max)
 {
+    KeepBackgroundWhenDisabled(this);
     auto* sizer = new wxBoxSizer(wxHORIZONTAL);
     m_text = new wxsTextCtrl(this, TEXT_ID, wxEmptyString, wxDefaultPosition, wxDefaultSize,
                              wxTE_RICH2 | wxTE_RICH);
