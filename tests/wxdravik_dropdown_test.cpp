@@ -192,6 +192,13 @@ TEST_F(DropdownTest, ChoiceSelectsByFirstLetterWithOneEventPerKey)
     EXPECT_EQ(m_Events.size(), 2u);
     EXPECT_TRUE(SendKey(choice, 'B'));
     EXPECT_EQ(choice->GetStringSelection(), "beta");
+    // Shortcuts are not first letters.
+    wxKeyEvent shortcut(wxEVT_KEY_DOWN);
+    shortcut.m_keyCode = 'A';
+    shortcut.SetControlDown(true);
+    choice->HandleWindowEvent(shortcut);
+    EXPECT_EQ(choice->GetStringSelection(), "beta");
+    EXPECT_EQ(m_Events.size(), 3u);
 
     // The item container of the toolkit works unchanged.
     int data = 5;
@@ -480,6 +487,7 @@ TEST_F(DropdownTest, CheckListBoxKeysMoveAndCheckWithOneEventEach)
     }
     EXPECT_TRUE(SendKey(list, 'x')) << "other keys are used up too";
     EXPECT_EQ(m_Events.size(), 7u);
+    EXPECT_FALSE(SendKey(list, WXK_TAB)) << "but Tab leaves the list";
 }
 
 TEST_F(DropdownTest, CheckListBoxMenuChecksAllOrNoneThenSendsMinusOne)

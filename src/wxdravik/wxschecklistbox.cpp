@@ -277,6 +277,12 @@ void wxsCheckListBox::OnLeftClick(wxMouseEvent& event)
 
 void wxsCheckListBox::OnKeyDown(wxKeyEvent& event)
 {
+    // Tab and shortcuts pass on: the list must not trap the keyboard.
+    if (event.GetKeyCode() == WXK_TAB || event.ControlDown() || event.AltDown() || event.MetaDown())
+    {
+        event.Skip();
+        return;
+    }
     const int sel = GetSelection();
     const bool onItem = sel >= 0 && sel < int(m_items.size());
     const int code = event.GetKeyCode();

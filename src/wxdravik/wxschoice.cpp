@@ -326,9 +326,10 @@ void wxsChoice::Size(wxSizeEvent& event)
 void wxsChoice::OnKeyDown(wxKeyEvent& event)
 {
     const int code = event.GetKeyCode();
-    if (code < 32 || code > 126)
+    // Arrows, page keys and the like keep their usual meaning, and so do
+    // shortcuts: Ctrl+S must reach the window's menu, not pick an "S" item.
+    if (code < 32 || code > 126 || event.ControlDown() || event.AltDown() || event.MetaDown())
     {
-        // Arrows, page keys and the like keep their usual meaning.
         event.Skip();
         return;
     }
