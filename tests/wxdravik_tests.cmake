@@ -92,3 +92,9 @@ dravik_add_test(wxdravik_notebook_test
 dravik_add_test(wxdravik_farmwidgets_test
   SOURCES wxdravik_farmwidgets_test.cpp
   LIBS dravik_gui_harness)
+
+# Drop-downs and numeric entry: the choice and combo box, the check list box,
+# the number selector and the slider.
+dravik_add_test(wxdravik_dropdown_test
+  SOURCES wxdravik_dropdown_test.cpp
+  LIBS dravik_gui_harness)

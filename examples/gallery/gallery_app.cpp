@@ -1,7 +1,8 @@
 // Draws one sheet per colour scheme with every element the theme renderer
 // paints, and saves each as "<scheme>.png"; then the live controls
-// ("controls-<scheme>.png"), the dialogs ("dialogs-<scheme>.png") and the
-// fast views ("views-<scheme>.png") and the notebook ("notebook-<scheme>.png"):
+// ("controls-<scheme>.png"), the dialogs ("dialogs-<scheme>.png"), the
+// fast views ("views-<scheme>.png"), the drop-downs ("dropdowns-<scheme>.png")
+// and the notebook ("notebook-<scheme>.png"):
 //
 //     dravik-gallery [output folder, default docs/gallery]
 //
@@ -22,6 +23,7 @@
 
 #include "controls_sheet.h"
 #include "dialogs_sheet.h"
+#include "dropdowns_sheet.h"
 #include "notebook_sheet.h"
 #include "views_sheet.h"
 #include "wxdravik/wxdravikapp.h"
@@ -393,6 +395,9 @@ public:
                  }},
                 {"views", [&](const wxString& name) {
                      return CaptureViewsSheet(wxString::Format("wxDravik views: %s scheme", name));
+                 }},
+                {"dropdowns", [&](const wxString& name) {
+                     return CaptureDropdownsSheet(wxString::Format("wxDravik drop-downs: %s scheme", name));
                  }},
                 {"notebook", [&](const wxString& name) {
                      return CaptureNotebookSheet(wxString::Format("wxDravik notebook: %s scheme", name));

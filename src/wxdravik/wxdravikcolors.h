@@ -10,3 +10,4 @@
 #include "wxdravik/wxswrappers.h"
 #include "wxdravik/wxstextctrl.h"
 #include "wxdravik/wxschoice.h"
+#include "wxdravik/wxschecklistbox.h"

@@ -68,11 +68,25 @@ void FillWithoutOutline(wxDC& dc, const wxRect& rect, const wxColour& colour)
     dc.SetBrush(oldBrush);
 }
 
+int Brightness(const wxColour& colour)
+{
+    return colour.Red() * 299 + colour.Green() * 587 + colour.Blue() * 114;
+}
+
+/// Dark text for the highlight: the field colour of the dark schemes, the
+/// text colour of the light ones (their field colour is nearly white).
+wxColour SelectedTextColour()
+{
+    const wxColour field = wxsGetColor(COLOR_FIELD);
+    const wxColour text = wxsGetColor(COLOR_TEXT);
+    return Brightness(field) <= Brightness(text) ? field : text;
+}
+
 /// An item's text, indented and vertically centred: dark on the highlight
 /// of a selected row, else in the given colour.
 void DrawItemText(wxDC& dc, const wxRect& rect, const wxString& text, int flags, const wxColour& normal)
 {
-    dc.SetTextForeground((flags & wxODCB_PAINTING_SELECTED) ? wxsGetColor(COLOR_FIELD) : normal);
+    dc.SetTextForeground((flags & wxODCB_PAINTING_SELECTED) ? SelectedTextColour() : normal);
     const int height = dc.GetCharHeight();
     dc.DrawText(text, rect.x + k_TextIndent, rect.y + (rect.height - height) / 2);
 }
@@ -91,9 +105,64 @@ bool s_ChoiceSizeFlag = true;
 bool s_ComboSizeFlag = true;
 }
 
+// ---------------------------------------------------------------- client data
+
+_ClientDataComboBox::~_ClientDataComboBox()
+{
+    // The toolkit's destructor frees only the client objects of its own store.
+    if (HasClientObjectData())
+        for (void* data : m_ClientData)
+            delete static_cast<wxClientData*>(data);
+}
+
+int _ClientDataComboBox::DoInsertItems(const wxArrayStringsAdapter& items, unsigned int pos, void** clientData,
+                                       wxClientDataType type)
+{
+    int last = wxNOT_FOUND;
+    for (unsigned int i = 0; i < items.GetCount(); ++i)
+    {
+        // One at a time: a sorted list decides each item's place itself.
+        const wxString text = items[i];
+        last = wxOwnerDrawnComboBox::DoInsertItems(wxArrayStringsAdapter(text), pos, nullptr, wxClientData_None);
+        const size_t at = std::min(size_t(std::max(last, 0)), m_ClientData.size());
+        m_ClientData.insert(m_ClientData.begin() + at, nullptr);
+        if (clientData)
+            AssignNewItemClientData(unsigned(at), clientData, i, type);
+        pos = unsigned(last) + 1;
+    }
+    InvalidateBestSize();
+    return last;
+}
+
+void _ClientDataComboBox::DoDeleteOneItem(unsigned int index)
+{
+    wxOwnerDrawnComboBox::DoDeleteOneItem(index);
+    if (index < m_ClientData.size())
+        m_ClientData.erase(m_ClientData.begin() + index);
+    InvalidateBestSize();
+}
+
+void _ClientDataComboBox::DoClear()
+{
+    wxOwnerDrawnComboBox::DoClear();
+    m_ClientData.clear();
+    InvalidateBestSize();
+}
+
+void _ClientDataComboBox::DoSetItemClientData(unsigned int index, void* clientData)
+{
+    if (index < m_ClientData.size())
+        m_ClientData[index] = clientData;
+}
+
+void* _ClientDataComboBox::DoGetItemClientData(unsigned int index) const
+{
+    return index < m_ClientData.size() ? m_ClientData[index] : nullptr;
+}
+
 // ---------------------------------------------------------------- wxsChoice
 
-wxBEGIN_EVENT_TABLE(wxsChoice, wxOwnerDrawnComboBox)
+wxBEGIN_EVENT_TABLE(wxsChoice, _ClientDataComboBox)
     EVT_KEY_DOWN(wxsChoice::OnKeyDown)
     EVT_SIZE(wxsChoice::Size)
     EVT_KILL_FOCUS(wxsChoice::KeepFocus)
@@ -101,24 +170,28 @@ wxEND_EVENT_TABLE()
 
 wxsChoice::wxsChoice(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size, int n,
                      const wxString choices[], long style, const wxValidator& validator, const wxString& name)
-    : wxOwnerDrawnComboBox(parent, id, wxEmptyString, pos, size, n, choices, WithBorder(style) | wxCB_READONLY,
+    : _ClientDataComboBox(parent, id, wxEmptyString, pos, size, n, choices, WithBorder(style) | wxCB_READONLY,
                            validator, name),
       m_keepFocus(false)
 {
-    _Init();
+    _Init(size);
 }
 
 wxsChoice::wxsChoice(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size,
                      const wxArrayString& choices, long style, const wxValidator& validator, const wxString& name)
-    : wxOwnerDrawnComboBox(parent, id, wxEmptyString, pos, size, choices, WithBorder(style) | wxCB_READONLY,
+    : _ClientDataComboBox(parent, id, wxEmptyString, pos, size, choices, WithBorder(style) | wxCB_READONLY,
                            validator, name),
       m_keepFocus(false)
 {
-    _Init();
+    _Init(size);
 }
 
-void wxsChoice::_Init()
+void wxsChoice::_Init(const wxSize& size)
 {
+    // The toolkit measured the control before this class could answer.
+    InvalidateBestSize();
+    SetInitialSize(size);
+    Bind(wxEVT_COMBOBOX_CLOSEUP, &wxsChoice::ClosedUp, this);
     Manage(this);
     SetFGColor(COLOR_TEXT, 0);
     SetBGColor(COLOR_BACKGROUND_LIGHT, 0);
@@ -127,21 +200,31 @@ void wxsChoice::_Init()
 void wxsChoice::Popup()
 {
     m_keepFocus = true;
-    wxOwnerDrawnComboBox::Popup();
+    _ClientDataComboBox::Popup();
 }
 
 void wxsChoice::Dismiss()
 {
     m_keepFocus = false;
-    wxOwnerDrawnComboBox::Dismiss();
+    _ClientDataComboBox::Dismiss();
 }
 
 void wxsChoice::HidePopup(bool generateEvent)
 {
     // A pick in the list closes it without going through Dismiss; the guard
     // must not outlive the list, or focus loss would never be reported again.
+    // (The toolkit also calls this for a list that is not shown yet, while it
+    // builds it on the way to opening it.)
+    if (!IsPopupWindowState(Hidden))
+        m_keepFocus = false;
+    _ClientDataComboBox::HidePopup(generateEvent);
+}
+
+void wxsChoice::ClosedUp(wxCommandEvent& event)
+{
+    // A click outside closes the list without HidePopup.
+    event.Skip();
     m_keepFocus = false;
-    wxOwnerDrawnComboBox::HidePopup(generateEvent);
 }
 
 wxString wxsChoice::GetStringSelection() const
@@ -243,9 +326,10 @@ void wxsChoice::Size(wxSizeEvent& event)
 void wxsChoice::OnKeyDown(wxKeyEvent& event)
 {
     const int code = event.GetKeyCode();
-    if (code < 32 || code > 126)
+    // Arrows, page keys and the like keep their usual meaning, and so do
+    // shortcuts: Ctrl+S must reach the window's menu, not pick an "S" item.
+    if (code < 32 || code > 126 || event.ControlDown() || event.AltDown() || event.MetaDown())
     {
-        // Arrows, page keys and the like keep their usual meaning.
         event.Skip();
         return;
     }
@@ -275,7 +359,8 @@ void wxsChoice::KeepFocus(wxFocusEvent& event)
 
 // ---------------------------------------------------------------- wxsComboBox
 
-wxBEGIN_EVENT_TABLE(wxsComboBox, wxOwnerDrawnComboBox)
+wxBEGIN_EVENT_TABLE(wxsComboBox, _ClientDataComboBox)
+    EVT_PAINT(wxsComboBox::Paint)
     EVT_SIZE(wxsComboBox::Size)
     EVT_SYS_COLOUR_CHANGED(wxsComboBox::OnSysColorChange)
 wxEND_EVENT_TABLE()
@@ -283,7 +368,7 @@ wxEND_EVENT_TABLE()
 wxsComboBox::wxsComboBox(wxWindow* parent, wxWindowID id, const wxString& value, const wxPoint& pos,
                          const wxSize& size, int n, const wxString choices[], long style,
                          const wxValidator& validator, const wxString& name)
-    : wxOwnerDrawnComboBox(parent, id, value, pos, size, n, choices, WithBorder(style), validator, name)
+    : _ClientDataComboBox(parent, id, value, pos, size, n, choices, WithBorder(style), validator, name)
 {
     _Init();
 }
@@ -291,7 +376,7 @@ wxsComboBox::wxsComboBox(wxWindow* parent, wxWindowID id, const wxString& value,
 wxsComboBox::wxsComboBox(wxWindow* parent, wxWindowID id, const wxString& value, const wxPoint& pos,
                          const wxSize& size, const wxArrayString& choices, long style,
                          const wxValidator& validator, const wxString& name)
-    : wxOwnerDrawnComboBox(parent, id, value, pos, size, choices, WithBorder(style), validator, name)
+    : _ClientDataComboBox(parent, id, value, pos, size, choices, WithBorder(style), validator, name)
 {
     _Init();
 }
@@ -302,6 +387,30 @@ void wxsComboBox::_Init()
     SetFGColor(COLOR_TEXT, 0);
     SetBGColor(COLOR_FIELD, 0);
     CreateColoredTextCtrl();
+    // Clicks open the list over the whole painted button.
+    SetButtonPosition(GetArrowButtonWidth(), -1, wxRIGHT, 0);
+    _PlaceTextField();
+}
+
+void wxsComboBox::OnResize()
+{
+    _ClientDataComboBox::OnResize();
+    _PlaceTextField();
+}
+
+void wxsComboBox::Paint(wxPaintEvent&)
+{
+    wxPaintDC dc(this);
+    dc.SetFont(GetFont());
+    const wxRect face(GetClientSize());
+    OnDrawBackground(dc, face, GetSelection(), wxODCB_PAINTING_CONTROL);
+    if (m_text)
+        return;
+    // Read-only: the selected item on the face, left of the button.
+    wxRect text = face;
+    text.width = std::max(0, text.width - GetArrowButtonWidth());
+    dc.SetClippingRegion(text);
+    OnDrawItem(dc, text, GetSelection(), wxODCB_PAINTING_CONTROL);
 }
 
 void wxsComboBox::CreateColoredTextCtrl()
@@ -309,6 +418,7 @@ void wxsComboBox::CreateColoredTextCtrl()
     if (HasFlag(wxCB_READONLY))
         return;
     const wxString value = GetValue();
+    wxWindow* const old = m_text;
     if (m_text)
     {
         m_text->Destroy();
@@ -321,6 +431,12 @@ void wxsComboBox::CreateColoredTextCtrl()
     auto* field = new wxsTextCtrl(this, wxID_ANY, value, wxDefaultPosition, wxSize(10, -1), style,
                                   wxDefaultValidator, wxTextCtrlNameStr);
     m_text = field;
+    // The toolkit keeps the field under other names too (it enables and
+    // focuses it through them); none may point at the destroyed one.
+    if (m_mainWindow == old)
+        m_mainWindow = field;
+    if (m_mainCtrlWnd == old)
+        m_mainCtrlWnd = field;
     field->Bind(wxEVT_TEXT, &wxsComboBox::OnColoredTextCtrlEvent, this, field->GetId());
     if (style & wxTE_PROCESS_ENTER)
         field->Bind(wxEVT_TEXT_ENTER, &wxsComboBox::OnColoredTextCtrlEvent, this, field->GetId());
@@ -343,9 +459,11 @@ void wxsComboBox::OnColoredTextCtrlEvent(wxCommandEvent& event)
 
 bool wxsComboBox::Enable(bool enable)
 {
-    // The base enables the text field (a wxsTextCtrl, which recolours itself).
-    if (!wxOwnerDrawnComboBox::Enable(enable))
+    if (!_ClientDataComboBox::Enable(enable))
         return false;
+    // A wxsTextCtrl recolours itself for its new state.
+    if (m_text)
+        m_text->Enable(enable);
     RefreshColors();
     Refresh();
     return true;

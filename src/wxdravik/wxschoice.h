@@ -3,6 +3,9 @@
 #pragma once
 
 #include <wx/dc.h>
+#include <utility>
+#include <vector>
+
 #include <wx/choice.h>
 #include <wx/combobox.h>
 #include <wx/odcombo.h>
@@ -11,6 +14,32 @@
 #include "wxdravik/wxscolormanaged.h"
 #include "wxdravik/wxdravikdefs.h"
 
+/// The toolkit's owner-drawn combo box with the items' client data kept
+/// beside the list: the toolkit's own store loses track (and indexes past its
+/// end) when client data is first given after items were added without it.
+class WXDRAVIK_API _ClientDataComboBox : public wxOwnerDrawnComboBox
+{
+public:
+    ~_ClientDataComboBox() override;
+
+protected:
+    template <class... Args>
+    explicit _ClientDataComboBox(Args&&... args) : wxOwnerDrawnComboBox(std::forward<Args>(args)...)
+    {
+        m_ClientData.resize(wxOwnerDrawnComboBox::GetCount(), nullptr);
+    }
+
+    int DoInsertItems(const wxArrayStringsAdapter& items, unsigned int pos, void** clientData,
+                      wxClientDataType type) override;
+    void DoDeleteOneItem(unsigned int index) override;
+    void DoClear() override;
+    void DoSetItemClientData(unsigned int index, void* clientData) override;
+    void* DoGetItemClientData(unsigned int index) const override;
+
+private:
+    std::vector<void*> m_ClientData;  // one per item; objects owned as the item container says
+};
+
 /// A read-only choice whose face and list are painted in scheme colours.
 /// Typing a letter selects the first item starting with it (and sends one
 /// wxEVT_COMBOBOX); while the list is open the control ignores its own loss
@@ -18,7 +47,7 @@
 ///
 /// The colour mixin is a private base: a window created inside a choice does
 /// not take the choice's colours.
-class WXDRAVIK_API wxsChoice : public wxOwnerDrawnComboBox, private wxsColorManaged
+class WXDRAVIK_API wxsChoice : public _ClientDataComboBox, private wxsColorManaged
 {
 public:
     wxsChoice(wxWindow* parent, wxWindowID id, const wxPoint& pos = wxDefaultPosition,
@@ -55,9 +84,10 @@ protected:
     void Size(wxSizeEvent& event);
     /// The focus guard: passes focus loss on only while the list is closed.
     void KeepFocus(wxFocusEvent& event);
+    void ClosedUp(wxCommandEvent& event);
 
 private:
-    void _Init();
+    void _Init(const wxSize& size);
 
     bool m_keepFocus;
 
@@ -67,7 +97,7 @@ private:
 /// An editable combo box: its text field is a scheme-coloured wxsTextCtrl
 /// whose wxEVT_TEXT and wxEVT_TEXT_ENTER arrive as the combo box's own (its id,
 /// itself as the event object), and it paints its face and arrow button.
-class WXDRAVIK_API wxsComboBox : public wxOwnerDrawnComboBox, public wxsColorManaged
+class WXDRAVIK_API wxsComboBox : public _ClientDataComboBox, public wxsColorManaged
 {
 public:
     wxsComboBox(wxWindow* parent, wxWindowID id, const wxString& value = wxEmptyString,
@@ -95,9 +125,15 @@ protected:
     void OnDrawItem(wxDC& dc, const wxRect& rect, int item, int flags) const override;
     wxCoord OnMeasureItem(size_t item) const override;
     void DoShowPopup(const wxRect& rect, int flags) override;
+    /// Every re-layout of the toolkit's areas puts the field back left of
+    /// the painted button.
+    void OnResize() override;
 
     void Size(wxSizeEvent& event);
     void OnSysColorChange(wxSysColourChangedEvent& event);
+    /// The whole face is painted here: on GTK the toolkit's own paint clips
+    /// the owner-drawn part to a sliver and draws its native button.
+    void Paint(wxPaintEvent& event);
 
 private:
     void _Init();
