@@ -1,7 +1,5 @@
-// The render-farm widgets: the job command menu read back item by item and
-// driven through TryCommand; the filter words; the job and product choosers
-// on the test application's jobs and the product registry. Modal boxes are
-// answered by a modal-dialog hook without being shown.
+// The render-farm widgets: the job command menu, the filter words, the job and
+// product choosers. Modal boxes are answered by a hook without being shown.
 #include <algorithm>
 #include <memory>
 #include <set>
@@ -170,17 +168,19 @@ TEST_F(FarmTest, MenuEntriesIdsAcrossFillsHostItemsAndStaleIds)
     menu.Fill(job, k_Running);
     const std::string running = "~Open | ~Properties | - | Render{Frame 1 | !Frame 2} | !Archive | - | Suspend";
     EXPECT_EQ(Describe(&menu), running);
-    std::vector<long> ids;
-    for (const char* path : {"Render/Frame 1", "Render/Frame 2", "Archive", "Suspend"})
-        ids.push_back(IdOf(&menu, path));
+    const auto commandIds = [&menu] {
+        std::vector<long> ids;
+        for (const char* path : {"Render/Frame 1", "Render/Frame 2", "Archive", "Suspend"})
+            ids.push_back(IdOf(&menu, path));
+        return ids;
+    };
+    const std::vector<long> ids = commandIds();
     EXPECT_EQ(std::set<long>(ids.begin(), ids.end()).size(), 4u);
     menu.Fill(other, k_Finished);
     const long resubmit = IdOf(&menu, "Resubmit");
     menu.Fill(other, k_Running);
     EXPECT_EQ(Describe(&menu), running);
-    EXPECT_EQ((std::vector<long>{IdOf(&menu, "Render/Frame 1"), IdOf(&menu, "Render/Frame 2"), IdOf(&menu, "Archive"),
-                                 IdOf(&menu, "Suspend")}),
-              ids);
+    EXPECT_EQ(commandIds(), ids) << "stable across fills";
 
     // Not the menu's: the host's. The menu's but not offered enabled now: consumed, nothing run.
     EXPECT_FALSE(menu.TryCommand(wxID_OPEN));
