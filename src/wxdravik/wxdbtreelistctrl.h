@@ -171,7 +171,7 @@ private:
     void OnItemSelected(wxListEvent& event);
     void OnItemDeselected(wxListEvent& event);
     void OnBodyLeftDown(wxMouseEvent& event);
-    /// Expands or collapses item on row, with all every item at once.
+    /// Expands or collapses item, which is on row; all: every item at once.
     void _Toggle(wxDBTreeListItem* item, int row, bool all);
     void FlushLastFound();
     static const wxDBTreeListItem* _FirstShown(const wxDBTreeListItem* item);
