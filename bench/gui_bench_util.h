@@ -13,11 +13,19 @@
 #include <vector>
 
 #include <wx/app.h>
+#include <wx/gdicmn.h>
 #include <wx/evtloop.h>
 #include <wx/init.h>
 #include <wx/utils.h>
 
+#include <memory>
+
+#include <wx/bitmap.h>
+#include <wx/image.h>
+
+#include "../examples/screen_read.h"
 #include "bench_util.h"
+#include "wxdravik/wxdoublebufferedwindow.h"
 
 // The one Xlib call needed, declared here: Xlib's header cannot be included
 // beside the core library, whose class Time clashes with Xlib's typedef.
@@ -156,6 +164,37 @@ inline void RunUntilQuiet(const Counter& counter, int quietMs, int maxMs)
         },
         maxMs);
 }
+/// The share of the window's client pixels on the screen that equal its
+/// bitmap's, on a grid of points: a repaint that never reached the screen
+/// would otherwise be timed as a fast one. 0 when either cannot be read.
+inline double ShareOnScreen(wxDoubleBufferedWindow* window)
+{
+    struct Access : wxDoubleBufferedWindow
+    {
+        static const wxBitmap* Of(wxDoubleBufferedWindow* view) { return (view->*(&Access::m_Bitmap)).get(); }
+    };
+    const wxBitmap* bitmap = Access::Of(window);
+    // Only the part of the window that lies on the screen can be compared.
+    const wxRect client(window->ClientToScreen(wxPoint(0, 0)), window->GetClientSize());
+    const wxRect visible = client.Intersect(wxRect(wxGetDisplaySize()));
+    const wxBitmap screen = visible.IsEmpty() ? wxNullBitmap : ReadScreen(visible);
+    if (!bitmap || !bitmap->IsOk() || !screen.IsOk())
+        return 0;
+    const wxImage drawn = bitmap->ConvertToImage(), shown = screen.ConvertToImage();
+    const wxPoint offset = visible.GetTopLeft() - client.GetTopLeft();
+    const int width = std::min(shown.GetWidth(), drawn.GetWidth() - offset.x);
+    const int height = std::min(shown.GetHeight(), drawn.GetHeight() - offset.y);
+    int points = 0, equal = 0;
+    for (int y = 0; y < height; y += 7)
+        for (int x = 0; x < width; x += 5, ++points)
+        {
+            const int bx = x + offset.x, by = y + offset.y;
+            equal += drawn.GetRed(bx, by) == shown.GetRed(x, y) && drawn.GetGreen(bx, by) == shown.GetGreen(x, y) &&
+                     drawn.GetBlue(bx, by) == shown.GetBlue(x, y);
+        }
+    return points > 0 ? double(equal) / points : 0;
+}
+
 /// The program's body run with the toolkit started and an event loop
 /// active; returns the exit code (2 when the toolkit cannot start).
 inline int RunWithToolkit(int argc, char** argv, const std::function<void()>& run)

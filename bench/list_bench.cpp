@@ -397,6 +397,8 @@ public:
 
     long Cells() const override { return m_List->m_TextCalls; }
     long Paints() const { return m_List->m_BitmapDraws; }
+    /// The share of the body's pixels on the screen that are the drawn ones.
+    double OnScreen() const { return ShareOnScreen(m_List->_GetBody()); }
     wxSize BodySize() const { return m_List->_GetBody()->GetClientSize(); }
     int RowHeight() const { return m_List->GetRowHeight(); }
 
@@ -618,12 +620,14 @@ void Run()
     Floor floor(body, rowHeight, (body.y + rowHeight - 1) / rowHeight);
     PageFigures dblistPages, listCtrlPages, dataViewPages;
     std::vector<double> floorMs, measureMs, rowsMs, overFloor, listCtrlOver, dataViewOver;
+    double onScreen = 1;
     for (int i = 0; i < Repeats(k_PageRepeats); ++i)
     {
         double rows = 0;
         floorMs.push_back(floor.PageMs());
         measureMs.push_back(floor.PageMs(true));
         dblistPages.Add(dblist.Page(rows));
+        onScreen = std::min(onScreen, dblist.OnScreen());
         rowsMs.push_back(rows);
         listCtrlPages.Add(listCtrl.Page());
         dataViewPages.Add(dataView.Page());
@@ -644,6 +648,7 @@ void Run()
     dataView.Close();
 
     Report("list_page_dblist_ms", dblistPages.Ms(), "ms");
+    Report("list_page_dblist_on_screen", onScreen, "share");
     Report("list_page_wxlistctrl_ms", listCtrlPages.Ms(), "ms");
     Report("list_page_dataview_ms", dataViewPages.Ms(), "ms");
     Report("list_page_floor_ms", Median(floorMs), "ms");

@@ -245,6 +245,8 @@ public:
 
     void Append(int index) override { m_View->Append(String(m_Lines.Data(index), m_Lines.Length(index))); }
     long Repaints() const override { return m_View->m_BitmapDraws; }
+    /// The share of the viewer's pixels on the screen that are the drawn ones.
+    double OnScreen() const { return ShareOnScreen(m_View); }
     bool AtEnd() const override
     {
         const int64_t range = int64_t(m_View->GetLineHeight()) * int64_t(m_View->GetLineCount());
@@ -566,6 +568,7 @@ void Run()
     FillResult textlineFill, stcFill, stcBurstFill, textctrlFill;
     FollowResult textlineFollow, stcFollow;
     std::vector<double> pageMs, drawMs, serverMs, exposeMs, copyMs, floorMs, overFloor, drawOverFloor;
+    double onScreen = 1;  // the least share of drawn pixels on the screen after a page
     {
         TextLinePeer textline(lines);
         BenchTextLine* view = textline.View();
@@ -592,6 +595,7 @@ void Run()
         {
             floorMs.push_back(floor.PageMs(firstLine, shown, yOffset));
             const PageSample page = textline.Page();
+            onScreen = std::min(onScreen, textline.OnScreen());
             pageMs.push_back(page.m_Ms);
             drawMs.push_back(page.m_DrawMs);
             serverMs.push_back(page.m_ServerMs);
@@ -636,6 +640,7 @@ void Run()
            textlineFollow.m_CpuMsPerSecond / std::max(0.001, stcFollow.m_CpuMsPerSecond), "x");
 
     Report("log_page_textline_ms", Median(pageMs), "ms");
+    Report("log_page_textline_on_screen", onScreen, "share");
     Report("log_page_textline_drawbitmap_ms", Median(drawMs), "ms");
     Report("log_page_textline_server_ms", Median(serverMs), "ms");
     Report("log_page_floor_ms", Median(floorMs), "ms");

@@ -221,13 +221,16 @@ void Run()
     ShowIn(flatFrame, flat);
 
     std::vector<double> treeMs, flatMs, ratio;
+    double onScreen = 1;
     for (int i = 0; i < Repeats(k_Repeats); ++i)
     {
         treeMs.push_back(PageMs(treeFrame, tree));
+        onScreen = std::min(onScreen, ShareOnScreen(tree->_GetBody()));
         flatMs.push_back(PageMs(flatFrame, flat));
         ratio.push_back(treeMs.back() / flatMs.back());
     }
     Report("tree_page_ms", Median(treeMs), "ms");
+    Report("tree_page_on_screen", onScreen, "share");
     Report("tree_flat_page_ms", Median(flatMs), "ms");
     Report("tree_page_over_flat", Median(ratio), "x");
 

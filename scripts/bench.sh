@@ -27,5 +27,6 @@ mkdir -p "$build"
   -DDRAVIK_BUILD_TESTS=OFF -DDRAVIK_BUILD_EXAMPLES=OFF -DDRAVIK_SANITIZE= >&2
 
 export NO_AT_BRIDGE=1
-# Later benchmarks draw windows; one display for all keeps them comparable.
-xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" "$build/bench/dravik_bench_$name" "$@"
+# Later benchmarks draw windows; one display for all keeps them comparable,
+# large enough that a 1600 x 1000 view lies wholly on the screen.
+xvfb-run -a -s "-screen 0 1920x1200x24 -nolisten tcp" "$build/bench/dravik_bench_$name" "$@"
