@@ -6,8 +6,10 @@
 #include <wx/dcclient.h>
 #include <wx/dcmemory.h>
 #include <wx/evtloop.h>
+#include <wx/settings.h>
 
 #include "screen_read.h"
+#include "wxdravik/wxdravikcolors.h"
 
 void Settle()
 {
@@ -40,4 +42,33 @@ wxBitmap CaptureShownWindow(wxWindow& window)
         read = dc.Blit(0, 0, rect.width, rect.height, &source, 0, 0);
     }
     return read ? bitmap : wxNullBitmap;
+}
+
+int DrawSheetHeading(wxDC& dc, const wxString& heading)
+{
+    const wxFont font = wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT);
+    dc.SetBackground(wxBrush(wxsGetColor(COLOR_BACKGROUND)));
+    dc.Clear();
+    dc.SetTextForeground(wxsGetColor(COLOR_TEXT));
+    dc.SetFont(font.Bold().Larger());
+    dc.DrawText(heading, k_SheetMargin, k_SheetMargin);
+    dc.SetFont(font);
+    return k_SheetMargin + k_SheetTitleHeight;
+}
+
+wxBitmap CaptionedSheet(const wxString& heading, const wxArrayString& captions, const wxBitmap& shot)
+{
+    const int captionsHeight = int(captions.size()) * k_SheetCaptionHeight;
+    wxBitmap sheet(shot.GetWidth() + 2 * k_SheetMargin,
+                   shot.GetHeight() + 2 * k_SheetMargin + k_SheetTitleHeight + captionsHeight, 24);
+    wxMemoryDC dc(sheet);
+    int y = DrawSheetHeading(dc, heading);
+    for (const wxString& caption : captions)
+    {
+        dc.DrawText(caption, k_SheetMargin, y);
+        y += k_SheetCaptionHeight;
+    }
+    dc.DrawBitmap(shot, k_SheetMargin, y);
+    dc.SelectObject(wxNullBitmap);
+    return sheet;
 }

@@ -14,9 +14,9 @@
 
 namespace
 {
-const int k_Margin = 16;
-const int k_TitleHeight = 30;
-const int k_LabelHeight = 22;
+const int k_Margin = k_SheetMargin;
+const int k_TitleHeight = k_SheetTitleHeight;
+const int k_LabelHeight = k_SheetCaptionHeight;
 const int k_Gap = 24;
 
 wxBitmap CaptureConfirmation()
@@ -74,13 +74,7 @@ wxBitmap CaptureDialogsSheet(const wxString& heading)
     const int height = k_Margin * 2 + k_TitleHeight + k_LabelHeight + std::max(confirm.GetHeight(), prompt.GetHeight());
     wxBitmap sheet(width, height, 24);
     wxMemoryDC dc(sheet);
-    dc.SetBackground(wxBrush(wxsGetColor(COLOR_BACKGROUND)));
-    dc.Clear();
-    dc.SetTextForeground(wxsGetColor(COLOR_TEXT));
-    dc.SetFont(font.Bold().Larger());
-    dc.DrawText(heading, k_Margin, k_Margin);
-    dc.SetFont(font);
-    const int top = k_Margin + k_TitleHeight;
+    const int top = DrawSheetHeading(dc, heading);
     const int promptLeft = k_Margin + confirmColumn + k_Gap;
     dc.DrawText(confirmLabel, k_Margin, top);
     dc.DrawText(promptLabel, promptLeft, top);

@@ -14,8 +14,6 @@
 
 namespace
 {
-const int k_Margin = 16;
-const int k_TitleHeight = 30;
 /// Columns of the frame and the width of a control in them.
 const int k_Column[] = {16, 256, 496, 736};
 const int k_Width = 210;
@@ -146,18 +144,12 @@ wxBitmap CaptureDropdownsSheet(const wxString& heading)
         fprintf(stderr, "dravik-gallery: a drop-down list did not open (choice %d, combo box %d)\n", choiceOpen,
                 comboOpen);
 
-    const wxFont font = wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT);
-    wxBitmap sheet(first.GetWidth() + 2 * k_Margin, first.GetHeight() + 2 * k_Margin + k_TitleHeight, 24);
+    wxBitmap sheet(first.GetWidth() + 2 * k_SheetMargin, first.GetHeight() + 2 * k_SheetMargin + k_SheetTitleHeight,
+                   24);
     wxMemoryDC dc(sheet);
-    dc.SetBackground(wxBrush(wxsGetColor(COLOR_BACKGROUND)));
-    dc.Clear();
-    dc.SetTextForeground(wxsGetColor(COLOR_TEXT));
-    dc.SetFont(font.Bold().Larger());
-    dc.DrawText(heading, k_Margin, k_Margin);
-    const wxPoint origin(k_Margin, k_Margin + k_TitleHeight);
+    const wxPoint origin(k_SheetMargin, DrawSheetHeading(dc, heading));
     dc.DrawBitmap(first, origin);
     dc.DrawBitmap(second.GetSubBitmap(comboArea), origin + comboArea.GetPosition());
-    dc.SetFont(font);
     for (const Caption& caption : captions)
         dc.DrawText(caption.text, origin + caption.at);
     dc.SelectObject(wxNullBitmap);

@@ -15,9 +15,6 @@
 
 namespace
 {
-const int k_Margin = 16;
-const int k_TitleHeight = 30;
-const int k_LabelHeight = 22;
 
 /// A page of plain lines of text and a button.
 wxWindow* TextPage(wxWindow* parent, const std::vector<wxString>& lines, const wxString& button)
@@ -98,20 +95,7 @@ wxBitmap CaptureNotebookSheet(const wxString& heading)
     if (!shot.IsOk())
         return wxNullBitmap;
 
-    const wxFont font = wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT);
-    wxBitmap sheet(shot.GetWidth() + 2 * k_Margin, shot.GetHeight() + 2 * k_Margin + k_TitleHeight + k_LabelHeight,
-                   24);
-    wxMemoryDC dc(sheet);
-    dc.SetBackground(wxBrush(wxsGetColor(COLOR_BACKGROUND)));
-    dc.Clear();
-    dc.SetTextForeground(wxsGetColor(COLOR_TEXT));
-    dc.SetFont(font.Bold().Larger());
-    dc.DrawText(heading, k_Margin, k_Margin);
-    dc.SetFont(font);
-    const int top = k_Margin + k_TitleHeight;
-    dc.DrawText("wxsNotebook split into two tab groups: \"Jobs\" current at the left, \"Notes\" active at the right",
-                k_Margin, top);
-    dc.DrawBitmap(shot, k_Margin, top + k_LabelHeight);
-    dc.SelectObject(wxNullBitmap);
-    return sheet;
+    const wxArrayString captions(
+        1, "wxsNotebook split into two tab groups: \"Jobs\" current at the left, \"Notes\" active at the right");
+    return CaptionedSheet(heading, captions, shot);
 }

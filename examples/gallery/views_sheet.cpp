@@ -19,9 +19,6 @@
 
 namespace
 {
-const int k_Margin = 16;
-const int k_TitleHeight = 30;
-const int k_LabelHeight = 44;  // two lines
 
 /// Forty render jobs, a few rows of them selected.
 class SampleList : public wxDBListCtrl
@@ -187,22 +184,9 @@ wxBitmap CaptureViewsSheet(const wxString& heading)
     if (!shot.IsOk())
         return wxNullBitmap;
 
-    const wxFont font = wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT);
-    wxBitmap sheet(shot.GetWidth() + 2 * k_Margin, shot.GetHeight() + 2 * k_Margin + k_TitleHeight + k_LabelHeight,
-                   24);
-    wxMemoryDC dc(sheet);
-    dc.SetBackground(wxBrush(wxsGetColor(COLOR_BACKGROUND)));
-    dc.Clear();
-    dc.SetTextForeground(wxsGetColor(COLOR_TEXT));
-    dc.SetFont(font.Bold().Larger());
-    dc.DrawText(heading, k_Margin, k_Margin);
-    dc.SetFont(font);
-    const int top = k_Margin + k_TitleHeight;
-    dc.DrawText("wxDBListCtrl: rows 2 to 4 selected, column \"Frames\" highlighted, a cell edited; disabled at the right.",
-                k_Margin, top);
-    dc.DrawText("wxDBTreeListCtrl and wxsListBox; wxTextLineCtrl with a search hit; wxBarHistoryCtrl", k_Margin,
-                top + k_LabelHeight / 2);
-    dc.DrawBitmap(shot, k_Margin, top + k_LabelHeight);
-    dc.SelectObject(wxNullBitmap);
-    return sheet;
+    wxArrayString captions;
+    captions.push_back("wxDBListCtrl: rows 2 to 4 selected, column \"Frames\" highlighted, a cell edited; disabled at "
+                       "the right.");
+    captions.push_back("wxDBTreeListCtrl and wxsListBox; wxTextLineCtrl with a search hit; wxBarHistoryCtrl");
+    return CaptionedSheet(heading, captions, shot);
 }
