@@ -12,10 +12,10 @@
 
 /// Draws single lines of text through the DC's graphics context when it has
 /// one: the DC's own DrawText measures every text again to keep a bounding
-/// box that views never read, a fifth of the cost of drawing it. The
-/// context's font is set again only when the DC's font or text colour
-/// changed. On GTK the text goes through one Pango layout kept for the whole
-/// session, where the context would make a new layout for every text. A
+/// box that views never read, a fifth of the cost of drawing it. On GTK the
+/// text goes through one Pango layout kept for the whole session, where the
+/// context would make a new layout for every text; elsewhere the context's
+/// font is set again only when the DC's font or text colour changed. A
 /// Session ties the drawer to one DC while it lives.
 class _FastTextDrawer
 {
@@ -38,6 +38,7 @@ public:
         m_Context = dc.GetGraphicsContext();
         m_Font = wxFont();
         m_Colour = wxColour();
+        m_LayoutFont = wxFont();
         const Pango& pango = Pango::Get();
         m_Cairo = m_Context && pango.m_Usable ? m_Context->GetNativeContext() : nullptr;
         m_Layout = m_Cairo ? pango.m_CreateLayout(m_Cairo) : nullptr;
@@ -62,28 +63,30 @@ public:
         }
         const wxFont& font = m_DC->GetFont();
         const wxColour& colour = m_DC->GetTextForeground();
-        const bool fontChanged = !(font == m_Font), colourChanged = colour != m_Colour;
-        if (fontChanged || colourChanged)
+        const wxNativeFontInfo* info = m_Layout && font.IsOk() ? font.GetNativeFontInfo() : nullptr;
+        if (info && info->description)
+        {
+            const Pango& pango = Pango::Get();
+            if (!(font == m_LayoutFont))
+            {
+                pango.m_SetFontDescription(m_Layout, info->description);
+                m_LayoutFont = font;
+            }
+            const wxScopedCharBuffer utf8 = text.utf8_str();
+            pango.m_SetText(m_Layout, utf8.data(), int(utf8.length()));
+            pango.m_SetSource(m_Cairo, colour.Red() / 255.0, colour.Green() / 255.0, colour.Blue() / 255.0,
+                              colour.Alpha() / 255.0);
+            pango.m_MoveTo(m_Cairo, x, y);
+            pango.m_ShowLayout(m_Cairo, m_Layout);
+            return;
+        }
+        if (!(font == m_Font) || colour != m_Colour)
         {
             m_Context->SetFont(font, colour);
             m_Font = font;
             m_Colour = colour;
         }
-        const wxNativeFontInfo* info = font.IsOk() ? font.GetNativeFontInfo() : nullptr;
-        if (!m_Layout || !info || !info->description)
-        {
-            m_Context->DrawText(text, x, y);
-            return;
-        }
-        const Pango& pango = Pango::Get();
-        if (fontChanged)
-            pango.m_SetFontDescription(m_Layout, info->description);
-        const wxScopedCharBuffer utf8 = text.utf8_str();
-        pango.m_SetText(m_Layout, utf8.data(), int(utf8.length()));
-        pango.m_SetSource(m_Cairo, colour.Red() / 255.0, colour.Green() / 255.0, colour.Blue() / 255.0,
-                          colour.Alpha() / 255.0);
-        pango.m_MoveTo(m_Cairo, x, y);
-        pango.m_ShowLayout(m_Cairo, m_Layout);
+        m_Context->DrawText(text, x, y);
     }
 
 private:
@@ -126,6 +129,7 @@ private:
         }
     };
 
+    wxFont m_LayoutFont;       // the font the layout has
     void* m_Cairo = nullptr;   // the context's, not owned
     void* m_Layout = nullptr;  // owned for the session
     wxDC* m_DC = nullptr;
