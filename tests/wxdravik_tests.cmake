@@ -54,9 +54,10 @@ dravik_add_test(wxdravik_dialog_test
   LIBS dravik_gui_harness)
 
 # The double-buffered window and the database list: redraws, scrolling,
-# columns, rows, selection, the header, the cell editor and the row colours.
+# columns, rows, selection, the header, the cell editor, the row colours and
+# the text drawn from the glyph cache.
 dravik_add_test(wxdravik_list_test
-  SOURCES wxdravik_list_test.cpp
+  SOURCES wxdravik_list_test.cpp wxdravik_fasttext_test.cpp
   LIBS dravik_gui_harness)
 
 # The bar history graph: level bar and frame by pixels, peak rule, limits,

@@ -79,6 +79,9 @@ wxString _CutMiddle(const wxString& text, size_t cut)
 wxSize _TextExtentCache::Measure(wxDC& dc, const wxString& text)
 {
     const size_t k_MostTexts = 16384;
+    wxSize extent;
+    if (m_Drawer && m_Drawer->Serves(dc) && m_Drawer->Measure(text, extent))
+        return extent;  // cheaper than a look-up
     if (!(dc.GetFont() == m_Font))
     {
         m_Extents.clear();

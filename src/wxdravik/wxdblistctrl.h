@@ -39,9 +39,13 @@ struct Align
 class WXDRAVIK_API _TextExtentCache
 {
 public:
+    /// Texts drawn through drawer are measured by it when it can.
+    explicit _TextExtentCache(_FastTextDrawer* drawer = nullptr) : m_Drawer(drawer) {}
+
     wxSize Measure(wxDC& dc, const wxString& text);
 
 private:
+    _FastTextDrawer* m_Drawer;
     std::unordered_map<wxString, wxSize, wxStringHash, wxStringEqual> m_Extents;
     wxFont m_Font;
 };
@@ -62,8 +66,8 @@ protected:
 private:
     void OnCaptureLost(wxMouseCaptureLostEvent& event);
 
-    _TextExtentCache m_Extents;
     _FastTextDrawer m_TextDrawer;
+    _TextExtentCache m_Extents{&m_TextDrawer};
 
     wxDECLARE_EVENT_TABLE();
 };

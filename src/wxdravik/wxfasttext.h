@@ -2,22 +2,98 @@
 // draw hundreds of texts per repaint.
 #pragma once
 
-#include <dlfcn.h>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include <wx/colour.h>
 #include <wx/dc.h>
 #include <wx/font.h>
-#include <wx/fontutil.h>
+#include <wx/gdicmn.h>
 #include <wx/graphics.h>
+
+#include "wxdravik/wxdravikdefs.h"
+
+/// One font's printable ASCII glyphs, rasterised once through Pango and cairo
+/// and then copied straight into the pixels of a cairo image surface. A view
+/// showing a page of text spends most of its repaint shaping every line
+/// again; for plain ASCII the glyphs, their advances and the pair
+/// adjustments (kerning) do not change, so they are kept.
+///
+/// The result must be the pixels Pango would give. Each glyph is taken from
+/// Pango's own rendering, every pair of characters is rendered both ways the
+/// first time it is met and compared, and a text with a pair that differs (a
+/// ligature, a contextual form) or any other character is left to Pango.
+class WXDRAVIK_API _GlyphCache
+{
+public:
+    /// Builds the cache for the font in the pixel format and font options of
+    /// the cairo context cairo (a cairo_t*). IsUsable() tells whether it can
+    /// serve anything: not when text is rendered with sub-pixel colours or
+    /// positions that are not whole pixels.
+    _GlyphCache(void* cairo, const wxFont& font);
+    ~_GlyphCache();
+    _GlyphCache(const _GlyphCache&) = delete;
+    _GlyphCache& operator=(const _GlyphCache&) = delete;
+
+    bool IsUsable() const { return m_Usable; }
+    const wxFont& GetFont() const { return m_Font; }
+    int GetFormat() const { return m_Format; }
+
+    /// The extent Pango gives text, or false when text is not served.
+    bool Measure(const wxString& text, wxSize& extent);
+    /// Draws text with its top left at (x, y) in user space of cairo, in
+    /// colour, inside the context's clip; false (nothing drawn) when the text,
+    /// the colour or the context is not served.
+    bool Draw(void* cairo, const wxString& text, int x, int y, const wxColour& colour);
+
+private:
+    struct Glyph
+    {
+        int m_Left = 0, m_Top = 0;  // of the ink box, from the layout's origin
+        int m_Width = 0, m_Height = 0;
+        int m_Advance = 0;
+        size_t m_Coverage = 0;  // offset in m_Coverage
+    };
+    struct Target;
+    struct Scratch;
+
+    bool Build(void* cairo);
+    /// text as bytes in m_Bytes when every character is served.
+    bool Accept(const wxString& text);
+    /// The advance of a before b, or false when the pair is not served.
+    bool PairAdvance(unsigned char a, unsigned char b, int& advance);
+    bool CheckPair(unsigned char a, unsigned char b, int advance);
+    /// Positions of m_Bytes' glyphs from x into m_Positions; false when a
+    /// pair is not served.
+    bool Place(int x);
+    void Compose(Target& target, int y, uint32_t colour);
+    int TextWidth(const char* text, int length);
+
+    wxFont m_Font;
+    int m_Format = -1;
+    bool m_Usable = false;
+    int m_Height = 0;  // of every served text's extent
+    int m_Margin = 0;  // room around a glyph in the scratch surfaces
+    Glyph m_Glyphs[95];
+    std::vector<uint8_t> m_Coverage;
+    std::vector<int16_t> m_Pairs;  // 95 x 95 advances, or a mark
+    std::unique_ptr<Scratch> m_Scratch;
+    std::string m_Bytes;
+    std::vector<int> m_Positions;
+    std::vector<uint8_t> m_Mask;  // where glyphs of one text overlap
+};
 
 /// Draws single lines of text through the DC's graphics context when it has
 /// one: the DC's own DrawText measures every text again to keep a bounding
-/// box that views never read, a fifth of the cost of drawing it. On GTK the
-/// text goes through one Pango layout kept for the whole session, where the
-/// context would make a new layout for every text; elsewhere the context's
-/// font is set again only when the DC's font or text colour changed. A
-/// Session ties the drawer to one DC while it lives.
-class _FastTextDrawer
+/// box that views never read, a fifth of the cost of drawing it. On GTK
+/// printable ASCII text is copied from a glyph cache kept for the drawer's
+/// font; other text goes through one Pango layout kept for the whole
+/// session, where the context would make a new layout for every text;
+/// elsewhere the context's font is set again only when the DC's font or text
+/// colour changed. A Session ties the drawer to one DC while it lives.
+class WXDRAVIK_API _FastTextDrawer
 {
 public:
     class Session
@@ -32,102 +108,23 @@ public:
         _FastTextDrawer& m_Drawer;
     };
 
-    void Start(wxDC& dc)
-    {
-        m_DC = &dc;
-        m_Context = dc.GetGraphicsContext();
-        m_Font = wxFont();
-        m_Colour = wxColour();
-        m_LayoutFont = wxFont();
-        const Pango& pango = Pango::Get();
-        m_Cairo = m_Context && pango.m_Usable ? m_Context->GetNativeContext() : nullptr;
-        m_Layout = m_Cairo ? pango.m_CreateLayout(m_Cairo) : nullptr;
-    }
-    void Stop()
-    {
-        if (m_Layout)
-            Pango::Get().m_Unref(m_Layout);
-        m_Layout = nullptr;
-        m_Cairo = nullptr;
-        m_DC = nullptr;
-    }
+    _FastTextDrawer();
+    ~_FastTextDrawer();
+    _FastTextDrawer(const _FastTextDrawer&) = delete;
+    _FastTextDrawer& operator=(const _FastTextDrawer&) = delete;
+
+    void Start(wxDC& dc);
+    void Stop();
     /// Whether text for dc goes through this drawer.
     bool Serves(const wxDC& dc) const { return m_DC == &dc; }
 
-    void Draw(const wxString& text, int x, int y)
-    {
-        if (!m_Context)
-        {
-            m_DC->DrawText(text, x, y);
-            return;
-        }
-        const wxFont& font = m_DC->GetFont();
-        const wxColour& colour = m_DC->GetTextForeground();
-        const wxNativeFontInfo* info = m_Layout && font.IsOk() ? font.GetNativeFontInfo() : nullptr;
-        if (info && info->description)
-        {
-            const Pango& pango = Pango::Get();
-            if (!(font == m_LayoutFont))
-            {
-                pango.m_SetFontDescription(m_Layout, info->description);
-                m_LayoutFont = font;
-            }
-            const wxScopedCharBuffer utf8 = text.utf8_str();
-            pango.m_SetText(m_Layout, utf8.data(), int(utf8.length()));
-            pango.m_SetSource(m_Cairo, colour.Red() / 255.0, colour.Green() / 255.0, colour.Blue() / 255.0,
-                              colour.Alpha() / 255.0);
-            pango.m_MoveTo(m_Cairo, x, y);
-            pango.m_ShowLayout(m_Cairo, m_Layout);
-            return;
-        }
-        if (!(font == m_Font) || colour != m_Colour)
-        {
-            m_Context->SetFont(font, colour);
-            m_Font = font;
-            m_Colour = colour;
-        }
-        m_Context->DrawText(text, x, y);
-    }
+    void Draw(const wxString& text, int x, int y);
+    /// The extent dc.GetTextExtent would give, from the glyph cache; false
+    /// when the cache does not serve the text.
+    bool Measure(const wxString& text, wxSize& extent);
 
 private:
-    /// The few Pango and Cairo calls, looked up in the libraries the toolkit
-    /// has loaded (their development files are not needed to build).
-    struct Pango
-    {
-        void* (*m_CreateLayout)(void* cairo) = nullptr;
-        void (*m_SetFontDescription)(void* layout, const void* description) = nullptr;
-        void (*m_SetText)(void* layout, const char* text, int length) = nullptr;
-        void (*m_ShowLayout)(void* cairo, void* layout) = nullptr;
-        void (*m_SetSource)(void* cairo, double r, double g, double b, double a) = nullptr;
-        void (*m_MoveTo)(void* cairo, double x, double y) = nullptr;
-        void (*m_Unref)(void* object) = nullptr;
-        bool m_Usable = false;
-
-        static const Pango& Get()
-        {
-            static const Pango pango;
-            return pango;
-        }
-        Pango()
-        {
-#ifdef __WXGTK3__
-            Find(m_CreateLayout, "pango_cairo_create_layout");
-            Find(m_SetFontDescription, "pango_layout_set_font_description");
-            Find(m_SetText, "pango_layout_set_text");
-            Find(m_ShowLayout, "pango_cairo_show_layout");
-            Find(m_SetSource, "cairo_set_source_rgba");
-            Find(m_MoveTo, "cairo_move_to");
-            Find(m_Unref, "g_object_unref");
-            m_Usable = m_CreateLayout && m_SetFontDescription && m_SetText && m_ShowLayout && m_SetSource &&
-                       m_MoveTo && m_Unref;
-#endif
-        }
-        template <class Function>
-        static void Find(Function& function, const char* name)
-        {
-            function = reinterpret_cast<Function>(dlsym(RTLD_DEFAULT, name));
-        }
-    };
+    _GlyphCache* CacheFor(const wxFont& font);
 
     wxFont m_LayoutFont;       // the font the layout has
     void* m_Cairo = nullptr;   // the context's, not owned
@@ -136,4 +133,7 @@ private:
     wxGraphicsContext* m_Context = nullptr;
     wxFont m_Font;
     wxColour m_Colour;
+    std::unique_ptr<_GlyphCache> m_Glyphs;  // kept across sessions
+    int m_ExtentHeight = -1;               // of measured texts; -1: not measured here
+    int m_TargetFormat = -1;               // of the session's image surface; -1: none
 };

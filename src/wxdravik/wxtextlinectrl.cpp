@@ -392,7 +392,7 @@ void wxTextLineCtrl::DrawBitmap()
     const wxSize size(m_Bitmap->GetWidth(), m_Bitmap->GetHeight());
 
     wxMemoryDC dc(*m_Bitmap);
-    _FastTextDrawer drawer;
+    _FastTextDrawer& drawer = m_TextDrawer;
     _FastTextDrawer::Session session(drawer, dc);
     dc.SetFont(GetFont());
     dc.SetPen(*wxTRANSPARENT_PEN);

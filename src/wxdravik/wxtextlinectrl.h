@@ -11,6 +11,7 @@
 
 #include "wxdravik/wxdoublebufferedwindow.h"
 #include "wxdravik/wxdravikdefs.h"
+#include "wxdravik/wxfasttext.h"
 #include "wxdravik/wxscolormanaged.h"
 #include "xolib/string.h"
 
@@ -134,6 +135,8 @@ protected:
     int m_HighlightLine = -1;
 
 private:
+    _FastTextDrawer m_TextDrawer;  // keeps its glyphs between repaints
+
     /// Runs the base's scroll handler with an event built here.
     void _Scroll(wxEventType type, int orient, int position = 0);
     int _LineAt(int y) const;
