@@ -837,6 +837,21 @@ std::string wxDBListHeader::_Appearance(const wxSize& size, int hoverColumn) con
     return shown;
 }
 
+int wxDBListHeader::_HoverColumn(const wxSize& size) const
+{
+    wxDBListCtrl* list = List();
+    if (!ParentIsActive(list))
+        return -1;
+    const wxPoint mouse = ScreenToClient(wxGetMousePosition());
+    return mouse.x >= 0 && mouse.x < size.x && mouse.y >= 0 && mouse.y < size.y ? list->GetColumnAt(mouse.x) : -1;
+}
+
+bool wxDBListHeader::RedrawShowsChange()
+{
+    const wxSize size = m_Bitmap->GetSize();
+    return _Appearance(size, _HoverColumn(size)) != m_DrawnAppearance;
+}
+
 void wxDBListHeader::DrawBitmap()
 {
     wxDBListCtrl* list = List();
@@ -845,10 +860,7 @@ void wxDBListHeader::DrawBitmap()
     const wxSize size(m_Bitmap->GetWidth(), m_Bitmap->GetHeight());
     const bool active = ParentIsActive(list);
     const wxPoint mouse = active ? ScreenToClient(wxGetMousePosition()) : wxPoint(-1, -1);
-    const int hoverColumn = active && mouse.x >= 0 && mouse.x < size.x && mouse.y >= 0 && mouse.y < size.y
-                                ? list->GetColumnAt(mouse.x)
-                                : -1;
-    std::string appearance = _Appearance(size, hoverColumn);
+    std::string appearance = _Appearance(size, _HoverColumn(size));
     if (!m_NewBitmap && appearance == m_DrawnAppearance)
         return;  // the bitmap shows this already
     m_DrawnAppearance.swap(appearance);

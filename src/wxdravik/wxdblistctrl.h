@@ -83,6 +83,7 @@ public:
 
 protected:
     void DrawBitmap() override;
+    bool RedrawShowsChange() override;
 
 private:
     friend class wxDBListCtrl;
@@ -98,6 +99,8 @@ private:
     /// Everything the last drawing showed; a redraw that would show the
     /// same keeps the bitmap (a list redraws its header with every page).
     std::string _Appearance(const wxSize& size, int hoverColumn) const;
+    /// The column under the mouse while the list is active, else -1.
+    int _HoverColumn(const wxSize& size) const;
 
     std::string m_DrawnAppearance;
     int m_PressedColumn = -1;

@@ -93,6 +93,11 @@ void wxDoubleBufferedWindow::Timeout(wxTimerEvent&)
     m_FullRedrawPending = false;
     if (m_RefreshRect.IsEmpty())
         return;  // only the scroll bars were due (an empty dirty area would mean all of it)
+    if (m_Bitmap && !m_Dirty && !RedrawShowsChange())
+    {
+        m_RefreshRect = wxRect();
+        return;  // the window shows this already
+    }
     // A refresh that has not been drawn yet still counts: the paint after it
     // draws both.
     if (!m_Dirty || m_DirtyRect.IsEmpty())

@@ -59,6 +59,9 @@ protected:
     virtual void DrawBitmap() = 0;
     /// Called after every change of a scroll position by the scroll handler.
     virtual void PostScroll(wxScrollWinEvent& event);
+    /// Whether a redraw due now would change what the bitmap shows; a view
+    /// that can tell cheaply saves the window its repaint.
+    virtual bool RedrawShowsChange() { return true; }
 
     /// Recomputes both scroll bars from the members.
     void AdjustScrollbars();

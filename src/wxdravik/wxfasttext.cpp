@@ -423,67 +423,109 @@ bool _GlyphCache::Measure(const wxString& text, wxSize& extent)
 
 void _GlyphCache::Compose(Target& target, int y, uint32_t colour)
 {
-    // Glyph boxes that overlap are added into one coverage first, as cairo
-    // composes such a text; apart they go straight to the pixels.
+    // Glyphs whose boxes overlap are added into one coverage first, as cairo
+    // composes such a text; a glyph clear of its neighbours goes straight to
+    // the pixels, which gives the same.
     const size_t count = m_Bytes.size();
-    int left = INT_MAX, right = INT_MIN, top = INT_MAX, bottom = INT_MIN;
-    bool overlap = false;
-    for (size_t i = 0; i < count; ++i)
+    size_t first = 0;
+    while (first < count)
     {
-        const Glyph& glyph = m_Glyphs[static_cast<unsigned char>(m_Bytes[i]) - k_FirstChar];
-        if (!glyph.m_Width)
-            continue;
-        const int glyphLeft = m_Positions[i] + glyph.m_Left;
-        overlap = overlap || glyphLeft < right;
-        left = std::min(left, glyphLeft);
-        right = std::max(right, glyphLeft + glyph.m_Width);
-        top = std::min(top, y + glyph.m_Top);
-        bottom = std::max(bottom, y + glyph.m_Top + glyph.m_Height);
-    }
-    if (right <= left)
-        return;  // nothing but spaces
-
-    auto paint = [&](const uint8_t* coverage, int boxLeft, int boxTop, int width, int height) {
-        const wxRect box(boxLeft + target.m_OffsetX, boxTop + target.m_OffsetY, width, height);
-        for (const wxRect& clip : target.m_Clip)
+        int left = INT_MAX, right = INT_MIN, top = INT_MAX, bottom = INT_MIN;
+        size_t end = first, inked = 0;
+        for (; end < count; ++end)
         {
-            const wxRect area = box.Intersect(clip);
-            if (area.IsEmpty())
+            const Glyph& glyph = m_Glyphs[static_cast<unsigned char>(m_Bytes[end]) - k_FirstChar];
+            if (!glyph.m_Width)
                 continue;
-            for (int row = area.y; row < area.y + area.height; ++row)
+            const int glyphLeft = m_Positions[end] + glyph.m_Left;
+            if (inked && glyphLeft >= right)
+                break;  // clear of the glyphs before it: the next group
+            ++inked;
+            left = std::min(left, glyphLeft);
+            right = std::max(right, glyphLeft + glyph.m_Width);
+            top = std::min(top, y + glyph.m_Top);
+            bottom = std::max(bottom, y + glyph.m_Top + glyph.m_Height);
+        }
+        if (inked == 1)
+        {
+            for (size_t i = first; i < end; ++i)
             {
-                uint32_t* pixel = reinterpret_cast<uint32_t*>(target.m_Data + size_t(row) * target.m_Stride) + area.x;
-                const uint8_t* cover = coverage + size_t(row - box.y) * width + (area.x - box.x);
-                for (int column = 0; column < area.width; ++column)
+                const Glyph& glyph = m_Glyphs[static_cast<unsigned char>(m_Bytes[i]) - k_FirstChar];
+                if (glyph.m_Width)
+                    Paint(target, &m_Coverage[glyph.m_Coverage], m_Positions[i] + glyph.m_Left, y + glyph.m_Top,
+                          glyph.m_Width, glyph.m_Height, colour);
+            }
+        }
+        else if (inked > 1)
+        {
+            const int width = right - left, height = bottom - top;
+            m_Mask.assign(size_t(width) * height, 0);
+            for (size_t i = first; i < end; ++i)
+            {
+                const Glyph& glyph = m_Glyphs[static_cast<unsigned char>(m_Bytes[i]) - k_FirstChar];
+                for (int row = 0; row < glyph.m_Height; ++row)
+                {
+                    uint8_t* mask =
+                        &m_Mask[size_t(y + glyph.m_Top + row - top) * width + (m_Positions[i] + glyph.m_Left - left)];
+                    const uint8_t* cover = &m_Coverage[glyph.m_Coverage + size_t(row) * glyph.m_Width];
+                    for (int column = 0; column < glyph.m_Width; ++column)
+                        mask[column] = uint8_t(std::min(255, mask[column] + cover[column]));
+                }
+            }
+            Paint(target, m_Mask.data(), left, top, width, height, colour);
+        }
+        first = end;
+    }
+}
+
+void _GlyphCache::Paint(Target& target, const uint8_t* coverage, int left, int top, int width, int height,
+                        uint32_t colour)
+{
+    const wxRect box(left + target.m_OffsetX, top + target.m_OffsetY, width, height);
+    for (const wxRect& clip : target.m_Clip)
+    {
+        const wxRect area = box.Intersect(clip);
+        if (area.IsEmpty())
+            continue;
+        // Text lies on plain backgrounds: over the colour of the area's first
+        // pixel every coverage has its result ready.
+        const uint32_t background =
+            reinterpret_cast<const uint32_t*>(target.m_Data + size_t(area.y) * target.m_Stride)[area.x];
+        const uint32_t* blended = Blended(colour, background);
+        for (int row = area.y; row < area.y + area.height; ++row)
+        {
+            uint32_t* pixel = reinterpret_cast<uint32_t*>(target.m_Data + size_t(row) * target.m_Stride) + area.x;
+            const uint8_t* cover = coverage + size_t(row - box.y) * width + (area.x - box.x);
+            for (int column = 0; column < area.width; ++column)
+            {
+                if (pixel[column] == background)
+                    pixel[column] = blended[cover[column]];
+                else
                     Over(pixel[column], colour, cover[column]);
             }
         }
-    };
-    if (!overlap)
-    {
-        for (size_t i = 0; i < count; ++i)
-        {
-            const Glyph& glyph = m_Glyphs[static_cast<unsigned char>(m_Bytes[i]) - k_FirstChar];
-            if (glyph.m_Width)
-                paint(&m_Coverage[glyph.m_Coverage], m_Positions[i] + glyph.m_Left, y + glyph.m_Top, glyph.m_Width,
-                      glyph.m_Height);
-        }
-        return;
     }
-    const int width = right - left, height = bottom - top;
-    m_Mask.assign(size_t(width) * height, 0);
-    for (size_t i = 0; i < count; ++i)
+}
+
+const uint32_t* _GlyphCache::Blended(uint32_t colour, uint32_t background)
+{
+    const size_t k_MostPairs = 8;
+    for (const Blend& blend : m_Blends)
+        if (blend.m_Colour == colour && blend.m_Background == background)
+            return blend.m_Pixels;
+    if (m_Blends.size() < k_MostPairs)
+        m_Blends.emplace_back();
+    // A fresh entry has no colour (every colour served is opaque); once all
+    // are taken they are replaced in turn.
+    Blend& blend = m_Blends.back().m_Colour == 0 ? m_Blends.back() : m_Blends[m_NextBlend++ % k_MostPairs];
+    blend.m_Colour = colour;
+    blend.m_Background = background;
+    for (unsigned coverage = 0; coverage < 256; ++coverage)
     {
-        const Glyph& glyph = m_Glyphs[static_cast<unsigned char>(m_Bytes[i]) - k_FirstChar];
-        for (int row = 0; row < glyph.m_Height; ++row)
-        {
-            uint8_t* mask = &m_Mask[size_t(y + glyph.m_Top + row - top) * width + (m_Positions[i] + glyph.m_Left - left)];
-            const uint8_t* cover = &m_Coverage[glyph.m_Coverage + size_t(row) * glyph.m_Width];
-            for (int column = 0; column < glyph.m_Width; ++column)
-                mask[column] = uint8_t(std::min(255, mask[column] + cover[column]));
-        }
+        blend.m_Pixels[coverage] = background;
+        Over(blend.m_Pixels[coverage], colour, coverage);
     }
-    paint(m_Mask.data(), left, top, width, height);
+    return blend.m_Pixels;
 }
 
 bool _GlyphCache::Draw(void* cairo, const wxString& text, int x, int y, const wxColour& colour)

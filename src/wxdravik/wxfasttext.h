@@ -69,6 +69,10 @@ private:
     /// pair is not served.
     bool Place(int x);
     void Compose(Target& target, int y, uint32_t colour);
+    /// colour through a box of coverage at (left, top) in user space.
+    void Paint(Target& target, const uint8_t* coverage, int left, int top, int width, int height, uint32_t colour);
+    /// The 256 results of colour over background, one per coverage.
+    const uint32_t* Blended(uint32_t colour, uint32_t background);
     int TextWidth(const char* text, int length);
 
     wxFont m_Font;
@@ -83,6 +87,13 @@ private:
     std::string m_Bytes;
     std::vector<int> m_Positions;
     std::vector<uint8_t> m_Mask;  // where glyphs of one text overlap
+    struct Blend
+    {
+        uint32_t m_Colour = 0, m_Background = 0;
+        uint32_t m_Pixels[256] = {};
+    };
+    std::vector<Blend> m_Blends;
+    size_t m_NextBlend = 0;  // the one to replace when all are taken
 };
 
 /// Draws single lines of text through the DC's graphics context when it has
