@@ -286,10 +286,13 @@ bool _GlyphCache::Build(void* cairo)
     {
         const char text = char(k_FirstChar + c);
         const PangoRectangle extent = m_Scratch->Extent(&text, 1);
-        if (extent.width % k_PangoScale != 0 || extent.height != m_Height || extent.width < 0)
+        if (extent.width % k_PangoScale != 0 || extent.width < 0)
             return false;  // positions that are not whole pixels
         Glyph& glyph = m_Glyphs[c];
         glyph.m_Advance = extent.width / k_PangoScale;
+        glyph.m_Served = extent.height == m_Height;  // else from another font, with other metrics
+        if (!glyph.m_Served)
+            continue;
         m_Scratch->Fill(0, *wxBLACK);
         m_Scratch->Render(&text, 1, m_Margin, m_Margin, *wxWHITE);
         int left = INT_MAX, top = INT_MAX, right = -1, bottom = -1;
@@ -339,7 +342,7 @@ bool _GlyphCache::Accept(const wxString& text)
     for (wxString::const_iterator it = text.begin(); it != text.end(); ++it, ++i)
     {
         const wxUint32 code = wxUniChar(*it).GetValue();
-        if (code < k_FirstChar || code >= k_FirstChar + k_Chars)
+        if (code < k_FirstChar || code >= k_FirstChar + k_Chars || !m_Glyphs[code - k_FirstChar].m_Served)
             return false;
         m_Bytes[i] = char(code);
     }
@@ -382,6 +385,7 @@ bool _GlyphCache::CheckPair(unsigned char a, unsigned char b, int advance)
     m_Positions = {m_Margin, m_Margin + advance};
     Compose(target, m_Margin, 0xff000000u | (uint32_t(colour.Red()) << 16) | (uint32_t(colour.Green()) << 8) |
                                   colour.Blue());
+    api.MarkDirty(m_Scratch->m_Surface[1]);
     m_Bytes = bytes;
     m_Positions = positions;
     const uint32_t compared = m_Format == k_FormatRgb24 ? 0xffffff : 0xffffffff;

@@ -55,6 +55,7 @@ private:
         int m_Width = 0, m_Height = 0;
         int m_Advance = 0;
         size_t m_Coverage = 0;  // offset in m_Coverage
+        bool m_Served = false;  // the glyph comes from the font itself
     };
     struct Target;
     struct Scratch;
