@@ -435,6 +435,24 @@ public:
         return sample;
     }
 
+    /// A repaint that only copies the stored bitmap: the toolkit's paint
+    /// path for the list body without any drawing.
+    double ExposeMs()
+    {
+        Raise();
+        RunUntilQuiet([this] { return Paints(); }, 50, 1000);
+        const long draws = Paints();
+        const auto start = Clock::now();
+        // The area a page refreshes: the client area, not the scroll bars.
+        m_List->_GetBody()->RefreshRect(wxRect(m_List->_GetBody()->GetClientSize()), false);
+        m_List->_GetBody()->Update();
+        SyncWithServer();
+        const double ms = Ms(Clock::now() - start);
+        if (Paints() != draws)
+            std::fprintf(stderr, "# wxDBListCtrl: an exposure drew the bitmap\n");
+        return ms;
+    }
+
     long Burst(double& callsMs)
     {
         Raise();
@@ -619,7 +637,7 @@ void Run()
     std::fprintf(stderr, "# wxDBListCtrl: body %d x %d, rows %d pixels high\n", body.x, body.y, rowHeight);
     Floor floor(body, rowHeight, (body.y + rowHeight - 1) / rowHeight);
     PageFigures dblistPages, listCtrlPages, dataViewPages;
-    std::vector<double> floorMs, measureMs, rowsMs, overFloor, listCtrlOver, dataViewOver;
+    std::vector<double> floorMs, measureMs, rowsMs, exposeMs, overFloor, listCtrlOver, dataViewOver;
     double onScreen = 1;
     for (int i = 0; i < Repeats(k_PageRepeats); ++i)
     {
@@ -629,6 +647,7 @@ void Run()
         dblistPages.Add(dblist.Page(rows));
         onScreen = std::min(onScreen, dblist.OnScreen());
         rowsMs.push_back(rows);
+        exposeMs.push_back(dblist.ExposeMs());
         listCtrlPages.Add(listCtrl.Page());
         dataViewPages.Add(dataView.Page());
         const double dblistMs = dblistPages.m_Ms.back();
@@ -654,6 +673,7 @@ void Run()
     Report("list_page_floor_ms", Median(floorMs), "ms");
     Report("list_page_floor_measure_ms", Median(measureMs), "ms");
     Report("list_page_dblist_rows_ms", Median(rowsMs), "ms");
+    Report("list_page_dblist_expose_ms", Median(exposeMs), "ms");
     Report("list_page_cells_dblist", dblistPages.Cells(), "cells");
     Report("list_page_cells_wxlistctrl", listCtrlPages.Cells(), "cells");
     Report("list_page_cells_dataview", dataViewPages.Cells(), "cells");
