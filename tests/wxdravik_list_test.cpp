@@ -305,6 +305,26 @@ TEST_F(ViewTest, ColumnsResizeMoveHitTestAndKeepTheirWidths)
     EXPECT_EQ((Ints{70, 50, 100}), widths());
 }
 
+TEST_F(ViewTest, TheHeaderRepaintsOnlyWhenItWouldLookDifferent)
+{
+    TestList* list = NewList(30);
+    int headerPaints = 0;
+    list->_GetHeader()->Bind(wxEVT_PAINT, [&](wxPaintEvent& event) {
+        ++headerPaints;
+        event.Skip();
+    });
+    ASSERT_TRUE(Repaint(list));
+    FlushEvents();
+    EXPECT_EQ(headerPaints, 0) << "a page redraw leaves a header that looks the same";
+
+    list->SetHighlightColumn(1);
+    list->Redraw();
+    EXPECT_TRUE(WaitUntil([&] { return headerPaints > 0; })) << "a highlighted column shows at once";
+    const int afterHighlight = headerPaints;
+    list->SetColumnWidth(0, 140);
+    EXPECT_TRUE(WaitUntil([&] { return headerPaints > afterHighlight; })) << "so does a new width";
+}
+
 TEST_F(ViewTest, RowsAreACountDrawnShadedSelectedAndDisabled)
 {
     TestList* list = NewList(20);
