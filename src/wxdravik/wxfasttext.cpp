@@ -429,8 +429,16 @@ void _GlyphCache::Compose(Target& target, int y, uint32_t colour)
 {
     // Glyphs whose boxes overlap are added into one coverage first, as cairo
     // composes such a text; a glyph clear of its neighbours goes straight to
-    // the pixels, which gives the same.
+    // the pixels, which gives the same. A group ends where no later glyph
+    // reaches back into it (an italic glyph may lean past its neighbour).
     const size_t count = m_Bytes.size();
+    m_Lefts.resize(count + 1);
+    m_Lefts[count] = INT_MAX;
+    for (size_t i = count; i-- > 0;)
+    {
+        const Glyph& glyph = m_Glyphs[static_cast<unsigned char>(m_Bytes[i]) - k_FirstChar];
+        m_Lefts[i] = glyph.m_Width ? std::min(m_Lefts[i + 1], m_Positions[i] + glyph.m_Left) : m_Lefts[i + 1];
+    }
     size_t first = 0;
     while (first < count)
     {
@@ -442,8 +450,8 @@ void _GlyphCache::Compose(Target& target, int y, uint32_t colour)
             if (!glyph.m_Width)
                 continue;
             const int glyphLeft = m_Positions[end] + glyph.m_Left;
-            if (inked && glyphLeft >= right)
-                break;  // clear of the glyphs before it: the next group
+            if (inked && m_Lefts[end] >= right)
+                break;  // this glyph and all after it are clear of the group
             ++inked;
             left = std::min(left, glyphLeft);
             right = std::max(right, glyphLeft + glyph.m_Width);

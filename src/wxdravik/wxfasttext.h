@@ -88,6 +88,7 @@ private:
     std::string m_Bytes;
     std::vector<int> m_Positions;
     std::vector<uint8_t> m_Mask;  // where glyphs of one text overlap
+    std::vector<int> m_Lefts;     // the leftmost ink from each glyph on
     struct Blend
     {
         uint32_t m_Colour = 0, m_Background = 0;
