@@ -7,6 +7,7 @@
 #include <wx/dcmemory.h>
 #include <wx/evtloop.h>
 #include <wx/settings.h>
+#include <wx/utils.h>
 
 #include "screen_read.h"
 #include "wxdravik/wxdravikcolors.h"
@@ -23,6 +24,23 @@ void Settle()
         else if (loop)
             loop->DispatchTimeout(20);
     }
+}
+
+void SettleIdle(int rounds)
+{
+    for (int round = 0; round < rounds; ++round)
+    {
+        wxTheApp->Yield(true);
+        wxMilliSleep(10);
+    }
+}
+
+wxBitmap CaptureAndDestroy(wxWindow* window)
+{
+    const wxBitmap shot = CaptureShownWindow(*window);
+    window->Destroy();
+    wxTheApp->ProcessIdle();  // deletes the destroyed window now
+    return shot;
 }
 
 wxBitmap CaptureShownWindow(wxWindow& window)

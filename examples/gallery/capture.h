@@ -15,8 +15,15 @@ const int k_SheetCaptionHeight = 22;
 /// been mapped and painted before they are read back.
 void Settle();
 
+/// Yields, idle time included, for rounds of about 10 ms: some layouts and
+/// colours settle only in idle time.
+void SettleIdle(int rounds);
+
 /// What a shown window shows on the screen; invalid when it cannot be read.
 wxBitmap CaptureShownWindow(wxWindow& window);
+
+/// The window's picture, then the window destroyed and deleted.
+wxBitmap CaptureAndDestroy(wxWindow* window);
 
 /// Starts a sheet in dc: the scheme's background, the heading in bold at the
 /// margin, then the plain font in the text colour. Returns the y below the

@@ -26,10 +26,7 @@ wxBitmap CaptureConfirmation()
                                      "GalleryResubmit", true);  // destroyed below
     confirm->Show();
     Settle();
-    const wxBitmap bitmap = CaptureShownWindow(*confirm);
-    confirm->Destroy();
-    wxTheApp->ProcessIdle();
-    return bitmap;
+    return CaptureAndDestroy(confirm);
 }
 
 wxBitmap CapturePrompt()

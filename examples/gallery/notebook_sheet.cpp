@@ -84,14 +84,8 @@ wxBitmap CaptureNotebookSheet(const wxString& heading)
     if (groups.size() == 2)
         book->LoadPerspective(groups[0].BeforeFirst('=') + "=*0,2|" + groups[1].BeforeFirst('=') + "=1,+3@" +
                               split.AfterFirst('@'));
-    for (int round = 0; round < 30; ++round)
-    {
-        wxTheApp->Yield(true);
-        wxMilliSleep(10);
-    }
-    const wxBitmap shot = CaptureShownWindow(*frame);
-    frame->Destroy();
-    wxTheApp->ProcessIdle();
+    SettleIdle(30);
+    const wxBitmap shot = CaptureAndDestroy(frame);
     if (!shot.IsOk())
         return wxNullBitmap;
 

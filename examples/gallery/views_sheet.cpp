@@ -172,15 +172,8 @@ wxBitmap CaptureViewsSheet(const wxString& heading)
     viewer->HandleWindowEvent(press);
     viewer->HandleWindowEvent(release);
     active->Edit(6, 0);  // last: it closes when another window takes the focus
-    for (int round = 0; round < 40; ++round)
-    {
-        // Idle time too: the editor's layout and colours settle there.
-        wxTheApp->Yield(true);
-        wxMilliSleep(10);
-    }
-    const wxBitmap shot = CaptureShownWindow(*frame);
-    frame->Destroy();
-    wxTheApp->ProcessIdle();
+    SettleIdle(40);  // the editor's layout and colours settle in idle time
+    const wxBitmap shot = CaptureAndDestroy(frame);
     if (!shot.IsOk())
         return wxNullBitmap;
 

@@ -156,6 +156,12 @@ inline void Over(uint32_t& pixel, uint32_t colour, unsigned coverage)
         pixel = AddBytes(MultiplyBytes(colour, coverage), MultiplyBytes(pixel, 255 - coverage));
 }
 
+/// The colour as an opaque pixel of a cairo image surface.
+uint32_t Opaque(const wxColour& colour)
+{
+    return 0xff000000u | (uint32_t(colour.Red()) << 16) | (uint32_t(colour.Green()) << 8) | colour.Blue();
+}
+
 bool Whole(double value)
 {
     return value == std::floor(value) && std::fabs(value) < 1e7;
@@ -333,6 +339,11 @@ bool _GlyphCache::Build(void* cairo)
     return true;
 }
 
+const _GlyphCache::Glyph& _GlyphCache::GlyphOf(char c) const
+{
+    return m_Glyphs[static_cast<unsigned char>(c) - k_FirstChar];
+}
+
 bool _GlyphCache::Accept(const wxString& text)
 {
     if (!m_Usable || text.empty())
@@ -356,7 +367,7 @@ bool _GlyphCache::PairAdvance(unsigned char a, unsigned char b, int& advance)
     {
         const char text[2] = {char(a), char(b)};
         const PangoRectangle extent = m_Scratch->Extent(text, 2);
-        const int width = extent.width / k_PangoScale - m_Glyphs[b - k_FirstChar].m_Advance;
+        const int width = extent.width / k_PangoScale - GlyphOf(char(b)).m_Advance;
         const bool whole = extent.width % k_PangoScale == 0 && extent.height == m_Height;
         pair = whole && width > k_PairRefused && width < INT16_MAX && CheckPair(a, b, width) ? int16_t(width)
                                                                                              : k_PairRefused;
@@ -379,15 +390,9 @@ bool _GlyphCache::CheckPair(unsigned char a, unsigned char b, int advance)
     target.m_Data = api.ImageData(m_Scratch->m_Surface[1]);
     target.m_Stride = api.ImageStride(m_Scratch->m_Surface[1]);
     target.m_Clip.emplace_back(0, 0, m_Scratch->m_Width, m_Scratch->m_Height);
-    const std::string bytes = m_Bytes;
-    const std::vector<int> positions = m_Positions;
-    m_Bytes.assign(text, 2);
-    m_Positions = {m_Margin, m_Margin + advance};
-    Compose(target, m_Margin, 0xff000000u | (uint32_t(colour.Red()) << 16) | (uint32_t(colour.Green()) << 8) |
-                                  colour.Blue());
+    const std::vector<int> positions = {m_Margin, m_Margin + advance};
+    Compose(target, std::string(text, 2), positions, m_Margin, Opaque(colour));
     api.MarkDirty(m_Scratch->m_Surface[1]);
-    m_Bytes = bytes;
-    m_Positions = positions;
     const uint32_t compared = m_Format == k_FormatRgb24 ? 0xffffff : 0xffffffff;
     for (int y = 0; y < m_Scratch->m_Height; ++y)
     {
@@ -408,7 +413,7 @@ bool _GlyphCache::Place(int x)
     {
         m_Positions[i] = position;
         const unsigned char c = static_cast<unsigned char>(m_Bytes[i]);
-        int advance = m_Glyphs[c - k_FirstChar].m_Advance;
+        int advance = GlyphOf(char(c)).m_Advance;
         if (i + 1 < count && !PairAdvance(c, static_cast<unsigned char>(m_Bytes[i + 1]), advance))
             return false;
         position += advance;
@@ -425,19 +430,20 @@ bool _GlyphCache::Measure(const wxString& text, wxSize& extent)
     return true;
 }
 
-void _GlyphCache::Compose(Target& target, int y, uint32_t colour)
+void _GlyphCache::Compose(Target& target, const std::string& bytes, const std::vector<int>& positions, int y,
+                          uint32_t colour)
 {
     // Glyphs whose boxes overlap are added into one coverage first, as cairo
     // composes such a text; a glyph clear of its neighbours goes straight to
     // the pixels, which gives the same. A group ends where no later glyph
     // reaches back into it (an italic glyph may lean past its neighbour).
-    const size_t count = m_Bytes.size();
+    const size_t count = bytes.size();
     m_Lefts.resize(count + 1);
     m_Lefts[count] = INT_MAX;
     for (size_t i = count; i-- > 0;)
     {
-        const Glyph& glyph = m_Glyphs[static_cast<unsigned char>(m_Bytes[i]) - k_FirstChar];
-        m_Lefts[i] = glyph.m_Width ? std::min(m_Lefts[i + 1], m_Positions[i] + glyph.m_Left) : m_Lefts[i + 1];
+        const Glyph& glyph = GlyphOf(bytes[i]);
+        m_Lefts[i] = glyph.m_Width ? std::min(m_Lefts[i + 1], positions[i] + glyph.m_Left) : m_Lefts[i + 1];
     }
     size_t first = 0;
     while (first < count)
@@ -446,10 +452,10 @@ void _GlyphCache::Compose(Target& target, int y, uint32_t colour)
         size_t end = first, inked = 0;
         for (; end < count; ++end)
         {
-            const Glyph& glyph = m_Glyphs[static_cast<unsigned char>(m_Bytes[end]) - k_FirstChar];
+            const Glyph& glyph = GlyphOf(bytes[end]);
             if (!glyph.m_Width)
                 continue;
-            const int glyphLeft = m_Positions[end] + glyph.m_Left;
+            const int glyphLeft = positions[end] + glyph.m_Left;
             if (inked && m_Lefts[end] >= right)
                 break;  // this glyph and all after it are clear of the group
             ++inked;
@@ -462,9 +468,9 @@ void _GlyphCache::Compose(Target& target, int y, uint32_t colour)
         {
             for (size_t i = first; i < end; ++i)
             {
-                const Glyph& glyph = m_Glyphs[static_cast<unsigned char>(m_Bytes[i]) - k_FirstChar];
+                const Glyph& glyph = GlyphOf(bytes[i]);
                 if (glyph.m_Width)
-                    Paint(target, &m_Coverage[glyph.m_Coverage], m_Positions[i] + glyph.m_Left, y + glyph.m_Top,
+                    Paint(target, &m_Coverage[glyph.m_Coverage], positions[i] + glyph.m_Left, y + glyph.m_Top,
                           glyph.m_Width, glyph.m_Height, colour);
             }
         }
@@ -474,11 +480,11 @@ void _GlyphCache::Compose(Target& target, int y, uint32_t colour)
             m_Mask.assign(size_t(width) * height, 0);
             for (size_t i = first; i < end; ++i)
             {
-                const Glyph& glyph = m_Glyphs[static_cast<unsigned char>(m_Bytes[i]) - k_FirstChar];
+                const Glyph& glyph = GlyphOf(bytes[i]);
                 for (int row = 0; row < glyph.m_Height; ++row)
                 {
                     uint8_t* mask =
-                        &m_Mask[size_t(y + glyph.m_Top + row - top) * width + (m_Positions[i] + glyph.m_Left - left)];
+                        &m_Mask[size_t(y + glyph.m_Top + row - top) * width + (positions[i] + glyph.m_Left - left)];
                     const uint8_t* cover = &m_Coverage[glyph.m_Coverage + size_t(row) * glyph.m_Width];
                     for (int column = 0; column < glyph.m_Width; ++column)
                         mask[column] = uint8_t(std::min(255, mask[column] + cover[column]));
@@ -589,8 +595,7 @@ bool _GlyphCache::Draw(void* cairo, const wxString& text, int x, int y, const wx
     target.m_Stride = api.ImageStride(surface);
     if (!target.m_Data)
         return false;
-    Compose(target, y,
-            0xff000000u | (uint32_t(colour.Red()) << 16) | (uint32_t(colour.Green()) << 8) | colour.Blue());
+    Compose(target, m_Bytes, m_Positions, y, Opaque(colour));
     api.MarkDirty(surface);
     return true;
 }

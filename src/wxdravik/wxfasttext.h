@@ -69,7 +69,10 @@ private:
     /// Positions of m_Bytes' glyphs from x into m_Positions; false when a
     /// pair is not served.
     bool Place(int x);
-    void Compose(Target& target, int y, uint32_t colour);
+    /// Draws the glyphs of bytes, whose origins are at positions and y.
+    void Compose(Target& target, const std::string& bytes, const std::vector<int>& positions, int y,
+                 uint32_t colour);
+    const Glyph& GlyphOf(char c) const;
     /// colour through a box of coverage at (left, top) in user space.
     void Paint(Target& target, const uint8_t* coverage, int left, int top, int width, int height, uint32_t colour);
     /// The 256 results of colour over background, one per coverage.
