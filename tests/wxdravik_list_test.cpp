@@ -14,6 +14,7 @@
 #include "harness/gui_harness.h"
 #include "wxdravik/wxcolorscheme.h"
 #include "wxdravik/wxdblistctrl.h"
+#include "wxdravik/wxdesktop.h"
 
 using namespace dravik_test;
 using Lines = std::vector<std::string>;
@@ -48,6 +49,8 @@ public:
     bool Quiet() const { return !m_Timer.IsRunning() && !m_Dirty; }  // nothing pending, nothing unpainted
     using wxDoubleBufferedWindow::AdjustScrollbars;
     using wxDoubleBufferedWindow::m_LineCount;
+    using wxDoubleBufferedWindow::m_RefreshRect;
+    using wxDoubleBufferedWindow::m_Timer;
     using wxDoubleBufferedWindow::m_StickToEnd;
     int m_Paints = 0, m_Timeouts = 0, m_Draws = 0, m_Throws = 0;
     wxRegion m_Updated;
@@ -85,6 +88,8 @@ public:
     void DrawCell(wxDC& dc, int row, int column, wxRect rect, bool hover) override
     {
         m_DrawnRows.insert(row);
+        if (hover)
+            m_HoverRows.insert(row);
         wxDBListCtrl::DrawCell(dc, row, column, rect, hover);
     }
     void CommitCellEdit() override { m_Committed.push_back(GetEditCtrl()->GetValue().ToStdString()); }
@@ -92,7 +97,7 @@ public:
     using wxDBListCtrl::SetLastSelect;
     Lines Take() { return std::exchange(m_Events, Lines()); }
 
-    std::set<int> m_Selected, m_DrawnRows;
+    std::set<int> m_Selected, m_DrawnRows, m_HoverRows;
     Lines m_Events, m_Committed;
     int m_Paints = 0;
 
@@ -206,6 +211,16 @@ TEST_F(ViewTest, DoubleBufferedWindowCoalescesRedrawsAndScrolls)
     m_Frame->SetClientSize(300, 200);  // a resize drops the bitmap
     EXPECT_TRUE(WaitUntil([&] { return BitmapOf::Image(canvas).GetSize() == wxSize(300, 200) && canvas->Quiet(); }));
     EXPECT_EQ(*wxBLUE, Pixel(BitmapOf::Image(canvas), 299, 199));
+    // A whole-area request made before the window grew still covers all of it.
+    const int delay = canvas->SetRefreshDelay(60000);
+    canvas->Redraw();
+    m_Frame->SetClientSize(340, 230);
+    ASSERT_TRUE(WaitUntil([&] { return canvas->GetClientSize() == wxSize(340, 230); }));
+    canvas->Redraw();
+    EXPECT_EQ(wxRect(0, 0, 340, 230), canvas->m_RefreshRect);
+    canvas->SetRefreshDelay(delay);
+    canvas->m_Timer.StartOnce(1);
+    ASSERT_TRUE(WaitUntil([&] { return canvas->Quiet(); }));
     canvas->m_LineCount = 100;  // 1000 pixels high
     canvas->AdjustScrollbars();
     canvas->SendSizeEvent();  // overlay scroll bars take room without a size event
@@ -323,6 +338,52 @@ TEST_F(ViewTest, TheHeaderRepaintsOnlyWhenItWouldLookDifferent)
     const int afterHighlight = headerPaints;
     list->SetColumnWidth(0, 140);
     EXPECT_TRUE(WaitUntil([&] { return headerPaints > afterHighlight; })) << "so does a new width";
+}
+
+TEST_F(ViewTest, HoverLooksFollowThePointerThroughTheWindowsOwnEvents)
+{
+    TestList* list = NewList(40);
+    wxDBListBody* body = list->_GetBody();
+    wxDBListHeader* header = list->_GetHeader();
+    // Without a window manager the frame under the pointer is the active one:
+    // the frame is moved under the pointer, which then lies over row 4.
+    const wxPoint target(50, RowY(list, 4));
+    m_Frame->Move(m_Frame->GetPosition() + wxGetMousePosition() - body->ClientToScreen(target));
+    ASSERT_TRUE(WaitUntil([&] { return ParentIsActive(list) && body->GetPointer() == target; }));
+
+    const auto hovered = [&] {
+        // A partial repaint still pending may come first: wait for the page.
+        list->m_HoverRows.clear();
+        list->m_DrawnRows.clear();
+        list->Redraw();
+        EXPECT_TRUE(WaitUntil([&] { return list->m_DrawnRows.size() >= 10; }));
+        return Ints(list->m_HoverRows.begin(), list->m_HoverRows.end());
+    };
+    EXPECT_EQ(Ints{4}, hovered()) << "the frame arrived under the pointer";
+    Mouse(body, wxEVT_MOTION, 50, RowY(list, 2));
+    EXPECT_EQ(Ints{2}, hovered());
+    body->ScrollLines(3);  // the pointer stays put: the row under it changes
+    EXPECT_EQ(Ints{5}, hovered());
+    Mouse(body, wxEVT_LEAVE_WINDOW, 50, RowY(list, 2));
+    EXPECT_EQ(Ints{}, hovered());
+
+    // The header repaints when the hovered column changes, and only then.
+    int headerPaints = 0;
+    header->Bind(wxEVT_PAINT, [&](wxPaintEvent& event) {
+        ++headerPaints;
+        event.Skip();
+    });
+    const auto paintsAfter = [&](wxEventType type, int x) {
+        FlushEvents();
+        const int before = headerPaints;
+        Mouse(header, type, x, 5);
+        list->Redraw();
+        WaitUntil([&] { return headerPaints > before; }, 500);
+        return headerPaints - before;
+    };
+    EXPECT_EQ((Ints{1, 0, 1, 1}), (Ints{paintsAfter(wxEVT_MOTION, 150), paintsAfter(wxEVT_MOTION, 160),
+                                        paintsAfter(wxEVT_MOTION, 250), paintsAfter(wxEVT_LEAVE_WINDOW, 250)}))
+        << "into column 1, within it, into column 2, out";
 }
 
 TEST_F(ViewTest, RowsAreACountDrawnShadedSelectedAndDisabled)

@@ -165,6 +165,9 @@ TEST_F(TreeTest, ButtonClickTogglesTheRowsBelowAndTintsShowByDepth)
     EXPECT_EQ((std::vector<std::string>{"A", "a1", "x", "a2", "B"}), Rows());
 
     // The rows as painted: depth 1 and 2 tinted apart from the top level.
+    // The pointer leaves first, or the row it rests on would be lit.
+    wxMouseEvent leave(wxEVT_LEAVE_WINDOW);
+    m_Tree->_GetBody()->HandleWindowEvent(leave);
     m_Tree->DeselectAll();
     m_Tree->Redraw();
     wxDoubleBufferedWindow* body = m_Tree->_GetBody();

@@ -110,6 +110,19 @@ wxEND_EVENT_TABLE()
 
 wxDBListBase::wxDBListBase(wxDBListCtrl* list, long style) : wxDoubleBufferedWindow(list, wxID_ANY, style)
 {
+    // Asking the X server where the pointer is takes round trips in every
+    // repaint, each waiting for everything queued before it; the window's
+    // own mouse events tell the same. Bound, so that they run before the
+    // subclasses' handlers.
+    Bind(wxEVT_MOTION, &wxDBListBase::TrackPointer, this);
+    Bind(wxEVT_ENTER_WINDOW, &wxDBListBase::TrackPointer, this);
+    Bind(wxEVT_LEAVE_WINDOW, &wxDBListBase::TrackPointer, this);
+}
+
+void wxDBListBase::TrackPointer(wxMouseEvent& event)
+{
+    m_Pointer = event.GetEventType() == wxEVT_LEAVE_WINDOW ? wxPoint(-1, -1) : event.GetPosition();
+    event.Skip();
 }
 
 wxDBListCtrl* wxDBListBase::List() const
@@ -842,7 +855,7 @@ int wxDBListHeader::_HoverColumn(const wxSize& size) const
     wxDBListCtrl* list = List();
     if (!ParentIsActive(list))
         return -1;
-    const wxPoint mouse = ScreenToClient(wxGetMousePosition());
+    const wxPoint mouse = GetPointer();
     return mouse.x >= 0 && mouse.x < size.x && mouse.y >= 0 && mouse.y < size.y ? list->GetColumnAt(mouse.x) : -1;
 }
 
@@ -859,7 +872,7 @@ void wxDBListHeader::DrawBitmap()
     const int padding = wxDBListCtrl::GetCellPadding();
     const wxSize size(m_Bitmap->GetWidth(), m_Bitmap->GetHeight());
     const bool active = ParentIsActive(list);
-    const wxPoint mouse = active ? ScreenToClient(wxGetMousePosition()) : wxPoint(-1, -1);
+    const wxPoint mouse = active ? GetPointer() : wxPoint(-1, -1);
     std::string appearance = _Appearance(size, _HoverColumn(size));
     if (!m_NewBitmap && appearance == m_DrawnAppearance)
         return;  // the bitmap shows this already
@@ -1072,7 +1085,7 @@ void wxDBListBody::DrawBitmap()
     int hoverRow = -1;
     if (ParentIsActive(list))
     {
-        const wxPoint mouse = ScreenToClient(wxGetMousePosition());
+        const wxPoint mouse = GetPointer();
         if (mouse.x > 0 && mouse.x < size.x && mouse.y > 0 && mouse.y < size.y)
             hoverRow = MouseToLine(mouse.y);
     }
@@ -1080,10 +1093,10 @@ void wxDBListBody::DrawBitmap()
     // rows of the visible count that lie below the window are not drawn.
     const int drawTop = std::max(m_DrawRect.GetTop(), 0), drawBottom = std::min(m_DrawRect.GetBottom(), size.y - 1);
     const int drawLeft = std::max(m_DrawRect.GetLeft(), 0), drawRight = std::min(m_DrawRect.GetRight(), size.x - 1);
-    // Clipping through the graphics context costs a fraction of the DC's own
-    // clipping region, which rebuilds its state for every cell.
-    wxGraphicsContext* context = dc.GetGraphicsContext();
-    _FastTextDrawer::Session text(GetTextDrawer(), dc);
+    // Cells are clipped through the text drawer: the DC's own clipping
+    // region rebuilds its state for every cell.
+    _FastTextDrawer& drawer = GetTextDrawer();
+    _FastTextDrawer::Session text(drawer, dc);
     const bool focused = HasFocus() || m_Overlay;
     const int rowCount = m_LineCount;
     const auto& columns = list->m_Columns;
@@ -1114,18 +1127,9 @@ void wxDBListBody::DrawBitmap()
             }
             if (row >= rowCount)
                 continue;
-            if (context)
-            {
-                context->PushState();
-                context->Clip(cell.x, cell.y, cell.width, cell.height);
-            }
-            else
-                dc.SetClippingRegion(cell);
+            drawer.PushClip(cell);
             list->DrawCell(dc, row, int(col), cell, row == hoverRow);
-            if (context)
-                context->PopState();
-            else
-                dc.DestroyClippingRegion();
+            drawer.PopClip();
         }
         list->CleanupAfterDraw(row);
     }

@@ -51,7 +51,8 @@ private:
 };
 
 /// What the header and the body share: a lost mouse capture is of no
-/// interest to either.
+/// interest to either, and both know where the pointer is from their mouse
+/// events.
 class WXDRAVIK_API wxDBListBase : public wxDoubleBufferedWindow
 {
 public:
@@ -59,13 +60,18 @@ public:
 
     _TextExtentCache& GetExtents() { return m_Extents; }
     _FastTextDrawer& GetTextDrawer() { return m_TextDrawer; }
+    /// The pointer in client coordinates as the last mouse event gave it;
+    /// (-1, -1) before the first one and after the pointer left.
+    wxPoint GetPointer() const { return m_Pointer; }
 
 protected:
     wxDBListCtrl* List() const;
 
 private:
     void OnCaptureLost(wxMouseCaptureLostEvent& event);
+    void TrackPointer(wxMouseEvent& event);
 
+    wxPoint m_Pointer{-1, -1};
     _FastTextDrawer m_TextDrawer;
     _TextExtentCache m_Extents{&m_TextDrawer};
 

@@ -58,11 +58,13 @@ wxDoubleBufferedWindow::~wxDoubleBufferedWindow()
 void wxDoubleBufferedWindow::Redraw()
 {
     // Views that append thousands of lines a second ask this for every line:
-    // once the whole area waits, there is nothing to add.
-    if (m_FullRedrawPending && m_Timer.IsRunning())
+    // once the whole area waits, there is nothing to add. A window that grew
+    // since the request has more area than waits.
+    const wxRect all(GetClientSize());
+    if (m_FullRedrawPending && m_Timer.IsRunning() && m_RefreshRect.Contains(all))
         return;
     m_FullRedrawPending = true;
-    Redraw(wxRect(GetClientSize()));
+    Redraw(all);
 }
 
 void wxDoubleBufferedWindow::Redraw(const wxRect& rect)

@@ -73,8 +73,14 @@ struct Api
     int (*ImageStride)(void* surface) = nullptr;
     int (*ImageWidth)(void* surface) = nullptr;
     int (*ImageHeight)(void* surface) = nullptr;
+    void (*Save)(void* cairo) = nullptr;
+    void (*Restore)(void* cairo) = nullptr;
+    void (*NewPath)(void* cairo) = nullptr;
+    void (*Rectangle)(void* cairo, double x, double y, double width, double height) = nullptr;
+    void (*Clip)(void* cairo) = nullptr;
     bool m_Text = false;    // enough for one layout per session
     bool m_Glyphs = false;  // enough for the glyph cache
+    bool m_Clip = false;    // enough to clip to rectangles
 
     static const Api& Get()
     {
@@ -111,6 +117,8 @@ private:
                    Find(ImageStride, "cairo_image_surface_get_stride") &&
                    Find(ImageWidth, "cairo_image_surface_get_width") &&
                    Find(ImageHeight, "cairo_image_surface_get_height");
+        m_Clip = Find(Save, "cairo_save") && Find(Restore, "cairo_restore") && Find(NewPath, "cairo_new_path") &&
+                 Find(Rectangle, "cairo_rectangle") && Find(Clip, "cairo_clip");
 #endif
     }
     template <class Function>
@@ -516,10 +524,13 @@ void _GlyphCache::Paint(Target& target, const uint8_t* coverage, int left, int t
             const uint8_t* cover = coverage + size_t(row - box.y) * width + (area.x - box.x);
             for (int column = 0; column < area.width; ++column)
             {
+                const unsigned amount = cover[column];
+                if (!amount)
+                    continue;  // most of a glyph's box is not ink
                 if (pixel[column] == background)
-                    pixel[column] = blended[cover[column]];
+                    pixel[column] = blended[amount];
                 else
-                    Over(pixel[column], colour, cover[column]);
+                    Over(pixel[column], colour, amount);
             }
         }
     }
@@ -528,14 +539,19 @@ void _GlyphCache::Paint(Target& target, const uint8_t* coverage, int left, int t
 const uint32_t* _GlyphCache::Blended(uint32_t colour, uint32_t background)
 {
     const size_t k_MostPairs = 8;
-    for (const Blend& blend : m_Blends)
-        if (blend.m_Colour == colour && blend.m_Background == background)
-            return blend.m_Pixels;
+    // Glyph after glyph of a text asks for the same pair.
+    if (m_LastBlend < m_Blends.size() && m_Blends[m_LastBlend].m_Colour == colour &&
+        m_Blends[m_LastBlend].m_Background == background)
+        return m_Blends[m_LastBlend].m_Pixels;
+    for (m_LastBlend = 0; m_LastBlend < m_Blends.size(); ++m_LastBlend)
+        if (m_Blends[m_LastBlend].m_Colour == colour && m_Blends[m_LastBlend].m_Background == background)
+            return m_Blends[m_LastBlend].m_Pixels;
     if (m_Blends.size() < k_MostPairs)
         m_Blends.emplace_back();
     // A fresh entry has no colour (every colour served is opaque); once all
     // are taken they are replaced in turn.
-    Blend& blend = m_Blends.back().m_Colour == 0 ? m_Blends.back() : m_Blends[m_NextBlend++ % k_MostPairs];
+    m_LastBlend = m_Blends.back().m_Colour == 0 ? m_Blends.size() - 1 : m_NextBlend++ % k_MostPairs;
+    Blend& blend = m_Blends[m_LastBlend];
     blend.m_Colour = colour;
     blend.m_Background = background;
     for (unsigned coverage = 0; coverage < 256; ++coverage)
@@ -698,6 +714,35 @@ void _FastTextDrawer::Draw(const wxString& text, int x, int y)
         m_Colour = colour;
     }
     m_Context->DrawText(text, x, y);
+}
+
+void _FastTextDrawer::PushClip(const wxRect& rect)
+{
+    const Api& api = Api::Get();
+    if (m_Cairo && api.m_Clip)
+    {
+        api.Save(m_Cairo);
+        api.NewPath(m_Cairo);  // between the DC's drawing calls there is no path to keep
+        api.Rectangle(m_Cairo, rect.x, rect.y, rect.width, rect.height);
+        api.Clip(m_Cairo);
+    }
+    else if (m_Context)
+    {
+        m_Context->PushState();
+        m_Context->Clip(rect.x, rect.y, rect.width, rect.height);
+    }
+    else
+        m_DC->SetClippingRegion(rect);
+}
+
+void _FastTextDrawer::PopClip()
+{
+    if (m_Cairo && Api::Get().m_Clip)
+        Api::Get().Restore(m_Cairo);
+    else if (m_Context)
+        m_Context->PopState();
+    else
+        m_DC->DestroyClippingRegion();
 }
 
 bool _FastTextDrawer::Measure(const wxString& text, wxSize& extent)

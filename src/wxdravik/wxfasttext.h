@@ -99,6 +99,7 @@ private:
     };
     std::vector<Blend> m_Blends;
     size_t m_NextBlend = 0;  // the one to replace when all are taken
+    size_t m_LastBlend = 0;  // the one found last
 };
 
 /// Draws single lines of text through the DC's graphics context when it has
@@ -135,6 +136,11 @@ public:
     bool Serves(const wxDC& dc) const { return m_DC == &dc; }
 
     void Draw(const wxString& text, int x, int y);
+    /// Limits the session's drawing to rect (user space) until the matching
+    /// PopClip. Through cairo itself when it can: the graphics context makes
+    /// a path object for every clip, a tenth of a list's drawing.
+    void PushClip(const wxRect& rect);
+    void PopClip();
     /// The extent dc.GetTextExtent would give, from the glyph cache; false
     /// when the cache does not serve the text.
     bool Measure(const wxString& text, wxSize& extent);
