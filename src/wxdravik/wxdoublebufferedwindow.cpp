@@ -58,13 +58,11 @@ wxDoubleBufferedWindow::~wxDoubleBufferedWindow()
 void wxDoubleBufferedWindow::Redraw()
 {
     // Views that append thousands of lines a second ask this for every line:
-    // once the whole area waits, there is nothing to add. A window that grew
-    // since the request has more area than waits.
-    const wxRect all(GetClientSize());
-    if (m_FullRedrawPending && m_Timer.IsRunning() && m_RefreshRect.Contains(all))
+    // once the whole area waits, there is nothing to add.
+    if (m_FullRedrawPending && m_Timer.IsRunning())
         return;
     m_FullRedrawPending = true;
-    Redraw(all);
+    Redraw(wxRect(GetClientSize()));
 }
 
 void wxDoubleBufferedWindow::Redraw(const wxRect& rect)
@@ -149,6 +147,7 @@ void wxDoubleBufferedWindow::Paint(wxPaintEvent&)
 
 void wxDoubleBufferedWindow::Resize(wxSizeEvent&)
 {
+    m_FullRedrawPending = false;  // what waits is the old area, a grown window has more
     const wxSize size = GetClientSize();
     m_VisibleChars = size.x / m_CharWidth + 2;
     m_VisibleLines = size.y / m_LineHeight + 2;
