@@ -188,10 +188,12 @@ TEST_F(ViewTest, DoubleBufferedWindowCoalescesRedrawsAndScrolls)
     ASSERT_TRUE(WaitUntil([&] { return canvas->m_Draws > 0 && canvas->Quiet(); }));
     canvas->m_Paints = canvas->m_Timeouts = canvas->m_Draws = 0;
     canvas->m_Updated.Clear();
-    // A burst: nothing drawn now; one timer event, one DrawBitmap, one box
-    // invalidated that also covers the gaps between the rectangles.
+    // A burst of ten: nothing drawn now; one timer event, one DrawBitmap, one
+    // box invalidated that also covers the gaps between the rectangles.
     for (const wxRect& rect : {wxRect(10, 10, 20, 20), wxRect(100, 50, 30, 10), wxRect(40, 120, 5, 5)})
         canvas->Redraw(rect);
+    for (int i = 0; i < 7; ++i)
+        canvas->Redraw(wxRect(20 + 9 * i, 30 + 8 * i, 4, 4));
     EXPECT_EQ(0, canvas->m_Draws);
     ASSERT_TRUE(WaitUntil([&] { return canvas->m_Paints > 0; }));
     FlushEvents();
