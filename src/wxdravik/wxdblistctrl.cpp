@@ -871,9 +871,8 @@ void wxDBListHeader::DrawBitmap()
     const auto& columns = list->m_Columns;
     const int padding = wxDBListCtrl::GetCellPadding();
     const wxSize size(m_Bitmap->GetWidth(), m_Bitmap->GetHeight());
-    const bool active = ParentIsActive(list);
-    const wxPoint mouse = active ? GetPointer() : wxPoint(-1, -1);
-    std::string appearance = _Appearance(size, _HoverColumn(size));
+    const int hoverColumn = _HoverColumn(size);
+    std::string appearance = _Appearance(size, hoverColumn);
     if (!m_NewBitmap && appearance == m_DrawnAppearance)
         return;  // the bitmap shows this already
     m_DrawnAppearance.swap(appearance);
@@ -897,7 +896,7 @@ void wxDBListHeader::DrawBitmap()
         const wxRect rect(x, 0, column.m_Width, size.y);
         dc.SetClippingRegion(rect);
         wxColour highlight = wxsGetColor(COLOR_HIGHLIGHT), face = header;
-        if (mouse.x < size.x && rect.Contains(mouse) && active)
+        if (int(i) == hoverColumn)
         {
             highlight = AdjustColour(highlight, 20, 18, 15);
             face = AdjustColour(face, 20, 18, 15);

@@ -737,8 +737,9 @@ void _FastTextDrawer::PushClip(const wxRect& rect)
 
 void _FastTextDrawer::PopClip()
 {
-    if (m_Cairo && Api::Get().m_Clip)
-        Api::Get().Restore(m_Cairo);
+    const Api& api = Api::Get();
+    if (m_Cairo && api.m_Clip)
+        api.Restore(m_Cairo);
     else if (m_Context)
         m_Context->PopState();
     else
